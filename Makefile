@@ -1,0 +1,40 @@
+# Setup: a self-contained Windows installer, built on Linux with MinGW-w64.
+#   make        build all three targets (installs what is missing first)
+#   make test   build, then run every test: natively and under Wine
+#   make demo   pack the demo product and install it under Wine
+SHELL := /bin/bash
+PRESETS := win64 win32 native
+
+.PHONY: all build deps test test-native test-win64 check-dist demo bench fuzz clean $(PRESETS)
+
+all: build
+
+deps:
+	@if [ "$$(id -u)" = 0 ]; then scripts/install-deps.sh; else sudo scripts/install-deps.sh; fi
+
+build: deps
+	@for p in $(PRESETS); do \
+	  [ -f build/$$p/build.ninja ] || cmake --preset $$p >/dev/null || exit 1; \
+	  echo "== building $$p"; cmake --build --preset $$p || exit 1; \
+	done
+
+$(PRESETS): deps
+	@[ -f build/$@/build.ninja ] || cmake --preset $@ >/dev/null
+	cmake --build --preset $@
+
+test: build check-dist test-native test-win64
+
+check-dist:
+	@scripts/check-dist.sh
+
+test-native:
+	SETUP_REQUIRE_DIST=1 ctest --preset native
+
+test-win64:
+	scripts/run-wine-tests.sh ctest --preset win64
+
+demo: build
+	@if [ -x scripts/demo.sh ]; then scripts/demo.sh; else echo "The demo product comes with the packer; not built yet."; exit 1; fi
+
+clean:
+	rm -rf build dist

@@ -1,0 +1,79 @@
+# Target helpers shared by every subsystem's CMakeLists.txt.
+#
+# A folder's sources are globbed: files named *_win.cpp are built only for
+# Windows, *_posix.cpp only elsewhere, everything else everywhere.
+
+if(WIN32)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(SETUP_DIST_NAME win64)
+  else()
+    set(SETUP_DIST_NAME win32)
+  endif()
+else()
+  set(SETUP_DIST_NAME linux)
+endif()
+set(SETUP_DIST_DIR ${PROJECT_SOURCE_DIR}/dist/${SETUP_DIST_NAME})
+
+add_library(setup_options INTERFACE)
+target_include_directories(setup_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
+target_compile_options(setup_options INTERFACE -Wall -Wextra)
+if(WIN32)
+  # Plain 8-bit (ANSI) Win32 calls unless a file asks for the W form explicitly.
+  target_compile_definitions(setup_options INTERFACE
+    WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+  target_link_options(setup_options INTERFACE -static -static-libgcc -static-libstdc++)
+elseif(SETUP_SANITIZE)
+  target_compile_options(setup_options INTERFACE
+    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(setup_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+function(setup_glob_sources out dir pattern)
+  file(GLOB all CONFIGURE_DEPENDS ${dir}/${pattern})
+  set(kept)
+  foreach(f IN LISTS all)
+    if(f MATCHES "_win(_test)?\\.cpp$" AND NOT WIN32)
+      continue()
+    endif()
+    if(f MATCHES "_posix(_test)?\\.cpp$" AND WIN32)
+      continue()
+    endif()
+    list(APPEND kept ${f})
+  endforeach()
+  set(${out} ${kept} PARENT_SCOPE)
+endfunction()
+
+# setup_add_library(NAME [DEPS lib...]): a static library of the current folder's sources.
+function(setup_add_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  setup_glob_sources(sources ${CMAKE_CURRENT_SOURCE_DIR} "*.cpp")
+  add_library(${name} STATIC ${sources})
+  target_link_libraries(${name} PUBLIC setup_options ${ARG_DEPS})
+endfunction()
+
+# setup_add_test(NAME [DEPS lib...] [SOURCES f...]): one GoogleTest executable from the
+# current folder's *_test.cpp files (or the SOURCES given), registered as one test.
+# Under MinGW the test runs through the cross-compiling emulator (Wine).
+function(setup_add_test name)
+  cmake_parse_arguments(ARG "" "" "DEPS;SOURCES" ${ARGN})
+  if(ARG_SOURCES)
+    set(sources ${ARG_SOURCES})
+  else()
+    setup_glob_sources(sources ${CMAKE_CURRENT_SOURCE_DIR} "*_test.cpp")
+  endif()
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE setup_test_support ${ARG_DEPS} GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "SETUP_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()
+
+# Copies a built executable into dist/<target>/.
+function(setup_dist target)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${SETUP_DIST_DIR}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${SETUP_DIST_DIR}/
+    VERBATIM)
+endfunction()

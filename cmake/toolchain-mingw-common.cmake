@@ -1,0 +1,8 @@
+# The -posix variants: GoogleTest and std::thread need the posix thread model.
+set(CMAKE_C_COMPILER ${SETUP_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${SETUP_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${SETUP_TRIPLET}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${SETUP_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Cross-builds libjpeg-turbo (libjpeg 6b API, static) for one MinGW target from
+# Debian's source package. Usage: build-libjpeg.sh TRIPLET PREFIX
+# Idempotent: does nothing when PREFIX/lib/libjpeg.a exists.
+set -euo pipefail
+triplet=$1
+prefix=$(realpath -m "$2")
+[ -f "$prefix/lib/libjpeg.a" ] && exit 0
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+srcroot="$root/build/deps/src"
+mkdir -p "$srcroot"
+src=$(find "$srcroot" -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
+if [ -z "$src" ]; then
+  (cd "$srcroot" && apt-get source --download-only libjpeg-turbo >/dev/null 2>&1 || apt-get source --download-only libjpeg-turbo)
+  (cd "$srcroot" && dpkg-source -x --no-check libjpeg-turbo_*.dsc >/dev/null)
+  src=$(find "$srcroot" -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
+fi
+
+cpu=x86_64
+[ "$triplet" = i686-w64-mingw32 ] && cpu=i686
+work="$root/build/deps/libjpeg-$triplet"
+rm -rf "$work"
+cmake -S "$src" -B "$work" -G Ninja \
+  -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=$cpu \
+  -DCMAKE_C_COMPILER=$triplet-gcc-posix -DCMAKE_RC_COMPILER=$triplet-windres \
+  -DCMAKE_FIND_ROOT_PATH=/usr/$triplet \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+  -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
+  -DWITH_JPEG7=OFF -DWITH_JPEG8=OFF -DWITH_ARITH_DEC=ON >/dev/null
+cmake --build "$work" --target jpeg-static >/dev/null
+mkdir -p "$prefix/lib" "$prefix/include"
+cp "$work/libjpeg.a" "$prefix/lib/libjpeg.a"
+cp "$work/jconfig.h" "$src/jerror.h" "$src/jmorecfg.h" "$src/jpeglib.h" "$prefix/include/"

@@ -1,0 +1,26 @@
+#include "util/file_helpers.h"
+
+#include <new>
+
+bool ReadFileStart(const std::string& fileName, std::int64_t limit, std::string& data)
+{
+    data.clear();
+    const std::int64_t size = QueryFileSize(fileName);
+    if (size <= 0 || size >= (std::int64_t(1) << 31)) return false;
+    const std::int64_t wanted = (limit > 0 && limit < size) ? limit : size;
+    try {
+        data.reserve(static_cast<std::size_t>(wanted));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (!ReadFileBytes(fileName, static_cast<std::size_t>(wanted), data)) {
+        data.clear();
+        return false;
+    }
+    return true;
+}
+
+bool ReadWholeFile(const std::string& fileName, std::string& data)
+{
+    return ReadFileStart(fileName, 0, data);
+}
