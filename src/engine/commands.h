@@ -1,0 +1,38 @@
+#pragma once
+// The command handlers that the dispatcher (setup_script) calls, and the
+// engine services the run uses at its end. Each handler reads its parameters
+// from the items of its script line.
+#include <cstddef>
+#include <string>
+
+#include "engine/command_text.h"
+
+// The decompressed payload stream; "save" consumes it from the front.
+struct TPayload {
+    std::string Data;
+    std::size_t Position = 0;
+};
+
+// Errors: texts appended to Engine.ErrorText, each followed by "; ".
+void AddError(const std::string& message);
+// AddError, then a message box captioned "Setup" unless Engine.QuietErrors.
+void ReportError(const std::string& message);
+
+// "save" and "saveifnotexists" (extraction).
+bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting);
+
+// "path" (path command and registry).
+void PathCommand(const TParams& params);
+// "uninst": bare uninstaller image and the uninstall registration.
+void UninstCommand(const TParams& params);
+// Writes a string value under HKEY_LOCAL_MACHINE (else HKEY_CURRENT_USER)\Engine.RegistryKey.
+void WriteProductValue(const std::string& name, const std::string& value);
+
+// "icon" and "desktopini" (shortcuts and folder icons).
+void IconCommand(const TParams& params);
+void DesktopIniCommand(const TParams& params);
+
+// "exec": keeps the launch parameters.
+void ExecCommand(const TParams& params);
+// Writes "uninstall.exe" with its sections at the end of every full run.
+void BuildUninstaller();
