@@ -43,12 +43,23 @@ function(setup_glob_sources out dir pattern)
   set(${out} ${kept} PARENT_SCOPE)
 endfunction()
 
-# setup_add_library(NAME [DEPS lib...]): a static library of the current folder's sources.
+# setup_add_library(NAME [DEPS lib...] [EXCLUDE regex]): a static library of the
+# current folder's sources.
 function(setup_add_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "EXCLUDE" "DEPS" ${ARGN})
+  if(NOT ARG_EXCLUDE)
+    set(ARG_EXCLUDE "^$")
+  endif()
   setup_glob_sources(sources ${CMAKE_CURRENT_SOURCE_DIR} "*.cpp")
-  add_library(${name} STATIC ${sources})
-  target_link_libraries(${name} PUBLIC setup_options ${ARG_DEPS})
+  list(FILTER sources EXCLUDE REGEX "${ARG_EXCLUDE}")
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_link_libraries(${name} PUBLIC setup_options ${ARG_DEPS})
+  else()
+    # A subsystem with nothing built for this target yet.
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE setup_options ${ARG_DEPS})
+  endif()
 endfunction()
 
 # setup_add_test(NAME [DEPS lib...] [SOURCES f...]): one GoogleTest executable from the
