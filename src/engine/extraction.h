@@ -1,0 +1,25 @@
+#pragma once
+// File extraction: "save" and "saveifnotexists" cut their piece off the front
+// of the payload (stored or one zlib stream), and WriteWholeFile writes every
+// file the engine installs.
+#include <cstddef>
+#include <string>
+
+#include "engine/commands.h"
+
+// SaveCommand(params, payload, keepExisting) is declared in commands.h.
+
+// Writes data as the complete new contents of path after ensuring its folder;
+// appends path to Engine.WrittenFiles on success, adds "Write Error: " + path
+// on failure. Windows builds only.
+bool WriteWholeFile(const std::string& path, const std::string& data);
+
+// --- portable rules ---
+
+// Cuts up to count bytes off the front of the payload (fewer when it holds
+// fewer); the payload moves on by what was cut.
+std::string TakePayloadPiece(TPayload& payload, std::size_t count);
+
+// The extension of the file-name part, dot included, in lower case; empty
+// when the name has no dot.
+std::string LowerCaseExtension(const std::string& path);
