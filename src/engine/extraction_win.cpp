@@ -1,0 +1,98 @@
+#include "engine/extraction.h"
+
+#include <windows.h>
+
+#include "container/zlib_wrapper.h"
+#include "engine/engine_state.h"
+#include "engine/folders.h"
+#include "engine/placeholders.h"
+#include "util/ansi_strings.h"
+#include "util/win_handles.h"
+
+namespace {
+
+bool FileExists(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The piece of one command: stored (OrigLen bytes) or compressed (ComprLen
+// bytes of one zlib stream). False after adding the error.
+bool CutPiece(const TParams& params, TPayload& payload, const std::string& name, std::string& piece)
+{
+    const std::int32_t origLen = TextToIntOrMinusOne(ParamValue(params, "OrigLen"));
+    if (origLen <= 0) {
+        AddError("OrigLen is 0 in " + name);
+        return false;
+    }
+    const std::string comprText = ParamValue(params, "ComprLen");
+    if (comprText.empty()) {
+        piece = TakePayloadPiece(payload, static_cast<std::size_t>(origLen));
+        if (piece.size() < static_cast<std::size_t>(origLen)) {
+            AddError("data error in " + name);
+            return false;
+        }
+        return true;
+    }
+    const std::int32_t comprLen = TextToIntOrMinusOne(comprText);
+    if (comprLen <= 0) {
+        AddError("ComprLen is 0 in " + name);
+        return false;
+    }
+    piece = TakePayloadPiece(payload, static_cast<std::size_t>(comprLen));
+    if (piece.size() < static_cast<std::size_t>(comprLen)) {
+        AddError("data error in " + name);
+        return false;
+    }
+    // A piece that is no zlib stream raises here; the run does not catch it.
+    piece = DecompressString(piece);
+    if (piece.empty()) {
+        AddError("decompress error in " + name);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
+{
+    std::string name = ParamValue(params, "Filename");
+    if (name.empty()) {
+        AddError("no file name");
+        return false;
+    }
+    name = ExpandPlaceholders(name);
+    std::string piece;
+    if (!CutPiece(params, payload, name, piece)) return false;
+    // The payload has moved on already, so a kept file does not shift the next piece.
+    const bool result = (keepExisting && FileExists(name)) ? true : WriteWholeFile(name, piece);
+    if (Engine.MainProgram.empty() && LowerCaseExtension(name) == ".exe") Engine.MainProgram = name;
+    return result;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& data)
+{
+    EnsureFolder(FolderPartOf(path)); // a failure shows when the file cannot be created
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    if (!file) {
+        AddError("Write Error: " + path);
+        return false;
+    }
+    bool written = true;
+    if (!data.empty()) {
+        DWORD done = 0;
+        written = data.size() <= MAXDWORD &&
+                  WriteFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &done, nullptr) &&
+                  done == data.size();
+    }
+    file.reset();
+    if (!written) {
+        AddError("Write Error: " + path);
+        return false;
+    }
+    Engine.WrittenFiles.push_back(path);
+    return true;
+}

@@ -1,0 +1,129 @@
+#include "engine/folders.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "engine/engine_state.h"
+#include "util/nt_security.h"
+#include "util/text_compare.h"
+#include "util/win_handles.h"
+
+namespace {
+
+// Registry paths of the system's values are written from the hive's root with
+// a leading "\", which the registry functions do not take.
+std::string KeyPathFromRoot(const std::string& path)
+{
+    std::size_t start = 0;
+    while (start < path.size() && path[start] == '\\') ++start;
+    return path.substr(start);
+}
+
+// A string value as stored (environment references not expanded). Missing
+// keys, missing values and values of other types read as empty. The 32-bit
+// view, so that both builds see the same values.
+std::string ReadRegistryString(HKEY root, const std::string& keyPath, const char* valueName)
+{
+    RegKey key;
+    if (RegOpenKeyExA(root, KeyPathFromRoot(keyPath).c_str(), 0, KEY_READ | KEY_WOW64_32KEY, key.receive()) !=
+        ERROR_SUCCESS)
+        return std::string();
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD type = 0;
+        DWORD size = 0;
+        if (RegQueryValueExA(key.get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+        if (type != REG_SZ && type != REG_EXPAND_SZ) break;
+        std::string data(size + 1, '\0');
+        DWORD got = size;
+        const LONG result = RegQueryValueExA(key.get(), valueName, nullptr, &type,
+                                             reinterpret_cast<BYTE*>(data.data()), &got);
+        if (result == ERROR_MORE_DATA) continue; // the value grew meanwhile
+        if (result != ERROR_SUCCESS) break;
+        data.resize(std::min<std::size_t>(got, data.size()));
+        const std::size_t zero = data.find('\0');
+        if (zero != std::string::npos) data.resize(zero);
+        return data;
+    }
+    return std::string();
+}
+
+struct ItemListDeleter {
+    void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }
+};
+
+const char* const ShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+std::string CommonFolder(int id, const char* shellFoldersValue)
+{
+    std::string folder = SpecialFolder(id);
+    if (folder.empty())
+        folder = AdministratorToAllUsers(ReadRegistryString(HKEY_CURRENT_USER, ShellFoldersKey, shellFoldersValue));
+    return folder;
+}
+
+} // namespace
+
+std::string ProgramFilesFolder()
+{
+    const char* const key = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+    std::string folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key, "ProgramFilesDir");
+    if (folder.empty()) folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key, "ProgramFilesPath");
+    if (!folder.empty()) {
+        if (folder.back() != '\\') folder += '\\';
+        return folder;
+    }
+    return IsFolder("C:\\Programme\\") ? "C:\\Programme\\" : "C:\\Program Files\\";
+}
+
+std::string SpecialFolder(int id)
+{
+    ITEMIDLIST* raw = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(Engine.OwnerWindow, id, &raw)) || !raw) return std::string();
+    std::unique_ptr<ITEMIDLIST, ItemListDeleter> list(raw);
+    char buffer[MAX_PATH] = {};
+    if (!SHGetPathFromIDListA(list.get(), buffer)) return std::string();
+    return std::string(buffer);
+}
+
+std::string CommonDesktopFolder()
+{
+    return CommonFolder(CSIDL_COMMON_DESKTOPDIRECTORY, "Desktop");
+}
+
+std::string CommonProgramsFolder()
+{
+    return CommonFolder(CSIDL_COMMON_PROGRAMS, "Programs");
+}
+
+bool IsFolder(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool CreateFolderChain(const std::string& path)
+{
+    const std::string folder = WithoutTrailingBackslashes(path);
+    if (folder.size() < 3 || IsFolder(folder)) return true;
+    const std::string parent = ParentFolder(folder);
+    if (parent == folder) return true;
+    if (!CreateFolderChain(parent)) return false;
+    return CreateDirectoryA(folder.c_str(), nullptr) != 0;
+}
+
+bool EnsureFolder(const std::string& path)
+{
+    const std::string folder = WithoutTrailingBackslashes(path);
+    if (folder.empty()) return false;
+    const auto& known = Engine.CreatedFolders;
+    if (std::any_of(known.begin(), known.end(),
+                    [&](const std::string& entry) { return SameTextIgnoreCase(entry, folder); }))
+        return true;
+    if (!CreateFolderChain(folder)) return false;
+    AddCreatedFolder(folder);
+    GrantUsersFullAccess(folder); // a folder without the grant is still usable
+    return true;
+}

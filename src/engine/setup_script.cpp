@@ -1,0 +1,17 @@
+#include "engine/setup_script.h"
+
+#include "engine/command_text.h"
+#include "engine/engine_state.h"
+
+const char* const LogFileName = "C:\\Setup.log";
+
+void AddError(const std::string& message)
+{
+    Engine.ErrorText += message;
+    Engine.ErrorText += "; ";
+}
+
+std::string CommandAction(const std::string& line)
+{
+    return ParamValue(SplitCommaText(line), "action");
+}
