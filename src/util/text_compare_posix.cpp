@@ -26,3 +26,12 @@ bool SameTextIgnoreCase(const std::string& a, const std::string& b)
 {
     return CompareTextIgnoreCase(a, b) == 0;
 }
+
+std::string UpperCaseText(const std::string& text)
+{
+    std::string result = text;
+    for (char& c : result) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    }
+    return result;
+}

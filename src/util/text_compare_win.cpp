@@ -13,3 +13,13 @@ bool SameTextIgnoreCase(const std::string& a, const std::string& b)
 {
     return CompareTextIgnoreCase(a, b) == 0;
 }
+
+std::string UpperCaseText(const std::string& text)
+{
+    if (text.empty()) return text;
+    const int length = static_cast<int>(text.size());
+    std::string result(text.size(), '\0');
+    const int written = LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_UPPERCASE, text.data(), length, &result[0], length);
+    if (written != length) return text;
+    return result;
+}
