@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <aclapi.h>
 
+#include <initializer_list>
 #include <vector>
 
 #include "util/win_handles.h"
