@@ -1,0 +1,297 @@
+// The packer end to end through its command line, in process: build, verify,
+// extract and the inspection commands on the installers it writes.
+#include "mksetup/tool_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "container/sections.h"
+#include "container/zlib_wrapper.h"
+#include "engine/command_text.h"
+#include "mksetup/installer_reader.h"
+#include "mksetup/tool_error.h"
+#include "support/test_support.h"
+
+namespace {
+
+struct RunResult {
+    int Code;
+    std::string Out;
+    std::string Err;
+};
+
+RunResult RunMksetup(const std::vector<std::string>& args)
+{
+    std::ostringstream out, err;
+    const int code = RunTool(args, out, err, false);
+    return {code, out.str(), err.str()};
+}
+
+// A package folder with a stub, a compressible and an incompressible file,
+// a data file and a folder for savedir.
+class PackageFolder {
+public:
+    PackageFolder()
+    {
+        std::filesystem::create_directories(dir_.Path() / "Templates" / "en");
+        WriteTestFile(File("Setup.exe"), "MZ" + MakeTestBytes(3000, false, 7));
+        WriteTestFile(File("Morvane.exe"), "MZ" + MakeTestBytes(20000, true, 1));
+        WriteTestFile(File("Picture.jpg"), MakeTestBytes(5000, false, 2));
+        WriteTestFile(File("Data.ada"), MakeTestBytes(700, true, 3));
+        WriteTestFile(File("Templates/Form1.rtf"), MakeTestBytes(900, true, 4));
+        WriteTestFile(File("Templates/en/Form3 Lost, Destruction.rtf"), MakeTestBytes(800, true, 5));
+        WritePackage("action=path,PgmPath=*Programs*\\Morvane\\,Registry=Brumo\\Morvane,Version=2012-01,Lng=EN,"
+                     "\"MyStartMenu=*StartMenu*\\Morvane\\\"\r\n"
+                     "action=save,Source=Morvane.exe,Filename=*PgmPath*\\Morvane.exe\r\n"
+                     "action=save,Source=Picture.jpg,Filename=*PgmPath*\\System\\Picture.jpg\r\n"
+                     "action=saveifnotexists,Source=Data.ada,Filename=*PgmPath*\\DemoData\\Data.ada\r\n"
+                     "action=savedir,Source=Templates,Filename=*PgmPath*\\Templates\\\r\n"
+                     "action=uninst,pgm=*PgmPath*\\uninstall.exe,param=/uninst,\"name=Morvane\"\r\n"
+                     "action=exec,params=aftersetup\r\n");
+    }
+    std::string File(const std::string& name) const { return dir_.File(name); }
+    void WritePackage(const std::string& text) const { WriteTestFile(File("morvane.pkg"), text); }
+    RunResult Build(const std::string& output, std::vector<std::string> extra = {}) const
+    {
+        std::vector<std::string> args = {"build", File("morvane.pkg"), "-o", File(output), "--stub", File("Setup.exe")};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return RunMksetup(args);
+    }
+
+private:
+    TempDir dir_;
+};
+
+std::string Section(const std::string& installer, const std::string& name)
+{
+    std::string image, sections, data;
+    SplitAtBeginMarker(installer, image, sections);
+    EXPECT_TRUE(FindSection(name, sections, data)) << name;
+    return data;
+}
+
+} // namespace
+
+TEST(Mksetup, RoundTripPackVerifyExtractGivesTheSameBytes)
+{
+    PackageFolder folder;
+    const RunResult built = folder.Build("Setup-Morvane.exe", {"--jobs", "3"});
+    ASSERT_EQ(built.Code, ExitOk) << built.Err;
+
+    const RunResult verified = RunMksetup({"verify", folder.File("Setup-Morvane.exe")});
+    EXPECT_EQ(verified.Code, ExitOk) << verified.Err;
+    EXPECT_NE(verified.Out.find("installer OK"), std::string::npos) << verified.Out;
+    EXPECT_NE(verified.Out.find("5 pieces"), std::string::npos) << verified.Out;
+
+    TempDir target;
+    const RunResult extracted = RunMksetup({"extract", folder.File("Setup-Morvane.exe"), "-o", target.File("out")});
+    ASSERT_EQ(extracted.Code, ExitOk) << extracted.Err;
+    const std::pair<const char*, const char*> files[] = {
+        {"Morvane.exe", "out/PgmPath/Morvane.exe"},
+        {"Picture.jpg", "out/PgmPath/System/Picture.jpg"},
+        {"Data.ada", "out/PgmPath/DemoData/Data.ada"},
+        {"Templates/Form1.rtf", "out/PgmPath/Templates/Form1.rtf"},
+        {"Templates/en/Form3 Lost, Destruction.rtf", "out/PgmPath/Templates/en/Form3 Lost, Destruction.rtf"},
+    };
+    for (const auto& [source, written] : files)
+        EXPECT_EQ(ReadTestFile(target.File(written)), ReadTestFile(folder.File(source))) << written;
+
+    // The installer is the stub, then the four sections in their order.
+    const std::string installer = ReadTestFile(folder.File("Setup-Morvane.exe"));
+    const std::string stub = ReadTestFile(folder.File("Setup.exe"));
+    EXPECT_EQ(installer.compare(0, stub.size(), stub), 0);
+    const RunResult listed = RunMksetup({"list", folder.File("Setup-Morvane.exe")});
+    const std::size_t begin = listed.Out.find("Section:BeginningMark"), cmd = listed.Out.find("Section:Setup.cmd"),
+                      bin = listed.Out.find("Section:Setup.bin");
+    EXPECT_TRUE(begin != std::string::npos && cmd > begin && bin > cmd && bin != std::string::npos) << listed.Out;
+    EXPECT_NE(listed.Out.find("image: " + std::to_string(stub.size()) + " bytes"), std::string::npos) << listed.Out;
+}
+
+TEST(Mksetup, TheScriptCarriesSizesAndTheRuntimeReadsEveryStream)
+{
+    PackageFolder folder;
+    ASSERT_EQ(folder.Build("s.exe").Code, ExitOk);
+    const std::string installer = ReadTestFile(folder.File("s.exe"));
+    // The runtime's own decompression reads the script and the payload.
+    const std::string script = DecompressString(Section(installer, SectionSetupCmd));
+    const std::string payload = DecompressString(Section(installer, SectionSetupBin));
+    EXPECT_EQ(RunMksetup({"script", folder.File("s.exe")}).Out, script);
+
+    const std::vector<std::string> lines = SplitLines(script);
+    ASSERT_EQ(lines.size(), 8u) << script;
+    EXPECT_EQ(script.substr(script.size() - 2), "\r\n") << "every line ends with CR LF";
+    EXPECT_EQ(lines[0], "action=path,PgmPath=*Programs*\\Morvane\\,Registry=Brumo\\Morvane,Version=2012-01,Lng=EN,"
+                        "\"MyStartMenu=*StartMenu*\\Morvane\\\"");
+    // The pseudo-random picture does not shrink: stored, no ComprLen.
+    EXPECT_EQ(lines[2], "action=save,OrigLen=5000,Filename=*PgmPath*\\System\\Picture.jpg");
+    const TParams exe = SplitCommaText(lines[1]);
+    EXPECT_EQ(ParamValue(exe, "OrigLen"), "20002");
+    const int comprLen = std::stoi(ParamValue(exe, "ComprLen"));
+    ASSERT_GT(comprLen, 0);
+    EXPECT_LT(comprLen, 20002);
+    EXPECT_EQ(DecompressString(payload.substr(0, static_cast<std::size_t>(comprLen))),
+              ReadTestFile(folder.File("Morvane.exe")));
+    EXPECT_EQ(payload.substr(static_cast<std::size_t>(comprLen), 5000), ReadTestFile(folder.File("Picture.jpg")));
+    EXPECT_EQ(lines[5], "action=save,OrigLen=800,ComprLen=" + ParamValue(SplitCommaText(lines[5]), "ComprLen") +
+                            ",\"Filename=*PgmPath*\\Templates\\en\\Form3 Lost, Destruction.rtf\"");
+    EXPECT_EQ(lines[7], "action=exec,params=aftersetup");
+}
+
+TEST(Mksetup, IdenticalInputsGiveIdenticalInstallersWhateverTheThreadCount)
+{
+    PackageFolder folder;
+    ASSERT_EQ(folder.Build("one.exe", {"--jobs", "1"}).Code, ExitOk);
+    ASSERT_EQ(folder.Build("four.exe", {"--jobs", "4"}).Code, ExitOk);
+    ASSERT_EQ(folder.Build("again.exe").Code, ExitOk);
+    const std::string one = ReadTestFile(folder.File("one.exe"));
+    EXPECT_EQ(one, ReadTestFile(folder.File("four.exe")));
+    EXPECT_EQ(one, ReadTestFile(folder.File("again.exe")));
+}
+
+TEST(Mksetup, ALanguageFileBecomesUtf16AndAStubsOldSectionsAreDropped)
+{
+    PackageFolder folder;
+    WriteTestFile(folder.File("Setup.lng"), "DE=Schl\xC3\xBCssel\r\nEN=Key\r\n");
+    ASSERT_EQ(folder.Build("first.exe", {"--lang", folder.File("Setup.lng")}).Code, ExitOk);
+    const std::string first = ReadTestFile(folder.File("first.exe"));
+    EXPECT_EQ(Section(first, SectionSetupLng),
+              std::string("\xFF\xFE" "D\0E\0=\0S\0c\0h\0l\0\xFC\0s\0s\0e\0l\0\r\0\n\0E\0N\0=\0K\0e\0y\0\r\0\n\0", 46));
+
+    // An installer used as the stub again: its sections are replaced, not kept.
+    WriteTestFile(folder.File("Setup.exe"), first);
+    const std::string utf16 = std::string("\xFF\xFE" "E\0N\0=\0x\0", 10);
+    WriteTestFile(folder.File("Setup.lng"), utf16);
+    ASSERT_EQ(folder.Build("second.exe", {"--lang", folder.File("Setup.lng")}).Code, ExitOk);
+    const std::string second = ReadTestFile(folder.File("second.exe"));
+    EXPECT_EQ(Section(second, SectionSetupLng), utf16);
+    std::string image, sections;
+    SplitAtBeginMarker(first, image, sections);
+    EXPECT_EQ(second.compare(0, image.size() + 27, first, 0, image.size() + 27), 0);
+    EXPECT_EQ(RunMksetup({"verify", folder.File("second.exe")}).Code, ExitOk);
+
+    WriteTestFile(folder.File("Setup.lng"), "DE=Schl\xFCssel");
+    const RunResult refused = folder.Build("third.exe", {"--lang", folder.File("Setup.lng")});
+    EXPECT_EQ(refused.Code, ExitBadInput);
+    EXPECT_FALSE(std::filesystem::exists(folder.File("third.exe")));
+}
+
+TEST(Mksetup, APackageErrorLeavesNoOutputBehindAndKeepsAnOldOne)
+{
+    PackageFolder folder;
+    folder.WritePackage("action=path,Registry=Brumo\\Morvane\r\naction=save,Source=gone.txt,Filename=*PgmPath*\\x\r\n");
+    const RunResult failed = folder.Build("out.exe");
+    EXPECT_EQ(failed.Code, ExitBadInput);
+    EXPECT_NE(failed.Err.find("morvane.pkg:2: source"), std::string::npos) << failed.Err;
+    EXPECT_FALSE(std::filesystem::exists(folder.File("out.exe")));
+
+    WriteTestFile(folder.File("out.exe"), "old");
+    EXPECT_EQ(folder.Build("out.exe").Code, ExitBadInput);
+    EXPECT_EQ(ReadTestFile(folder.File("out.exe")), "old");
+    for (const auto& entry : std::filesystem::directory_iterator(folder.File("")))
+        EXPECT_EQ(entry.path().string().find("partial"), std::string::npos) << entry.path();
+}
+
+TEST(Mksetup, VerifyFindsTheFirstProblemOfADamagedInstaller)
+{
+    PackageFolder folder;
+    ASSERT_EQ(folder.Build("good.exe").Code, ExitOk);
+    const std::string good = ReadTestFile(folder.File("good.exe"));
+    std::string image, sections;
+    SplitAtBeginMarker(good, image, sections);
+    const std::string cmd = Section(good, SectionSetupCmd);
+    const std::string bin = Section(good, SectionSetupBin);
+    const std::string script = DecompressString(cmd);
+    const std::string begin = MakeSection(SectionBeginningMark, "");
+
+    const auto withScript = [&](const std::string& text, const std::string& payload) {
+        return image + begin + MakeSection(SectionSetupCmd, CompressString(text, LevelBest)) +
+               MakeSection(SectionSetupBin, payload);
+    };
+    std::string wrongPiece = DecompressString(bin);
+    wrongPiece[0] = static_cast<char>(wrongPiece[0] ^ 0x20); // damages the first piece's zlib header
+    std::string longer = script;
+    longer.replace(longer.find("OrigLen=5000"), 12, "OrigLen=5001");
+
+    const struct {
+        std::string name;
+        std::string bytes;
+        std::string expected;
+    } cases[] = {
+        {"cut", good.substr(0, good.size() - 10), "past the end of the file"},
+        {"no sections", image, "no sections"},
+        {"trailing", good + "x", "stray bytes"},
+        {"bad script", image + begin + MakeSection(SectionSetupCmd, "garbage") + MakeSection(SectionSetupBin, bin),
+         "Section:Setup.cmd does not decompress"},
+        {"unknown action", withScript(script + "action=Exec\r\n", bin), "unknown action \"Exec\""},
+        {"blank line", withScript("\r\n" + script, bin), "script line 1: no action"},
+        {"short payload", withScript(longer, bin), "asks for"},
+        {"bad piece", withScript(script, CompressString(wrongPiece, LevelBest)), "does not decompress"},
+        {"no script", image + begin + MakeSection(SectionSetupBin, bin), "neither a command script"},
+    };
+    for (const auto& c : cases) {
+        WriteTestFile(folder.File("bad.exe"), c.bytes);
+        const RunResult result = RunMksetup({"verify", folder.File("bad.exe")});
+        EXPECT_EQ(result.Code, ExitBadInstaller) << c.name;
+        EXPECT_NE(result.Err.find(c.expected), std::string::npos) << c.name << ": " << result.Err;
+        EXPECT_TRUE(result.Out.empty()) << c.name;
+    }
+}
+
+TEST(Mksetup, UninstallersAreListedVerifiedAndTheirListShown)
+{
+    TempDir dir;
+    const std::string list = "UninstallKey=Morvane 2012-01-31 14.05.09\r\nLng=EN\r\nfile=C:\\P\\a.txt\r\n"
+                             "file=C:\\P\\b.ada\r\ndir=C:\\P\r\n";
+    const std::string uninstaller = "MZ image" + MakeSection(SectionBeginningMark, "") +
+                                    MakeSection(SectionSetupLng, std::string("\xFF\xFE" "D\0E\0", 6)) +
+                                    MakeSection(SectionUninst, CompressString(list, LevelDefault));
+    WriteTestFile(dir.File("uninstall.exe"), uninstaller);
+    EXPECT_EQ(RunMksetup({"uninst", dir.File("uninstall.exe")}).Out, list);
+    const RunResult verified = RunMksetup({"verify", dir.File("uninstall.exe")});
+    EXPECT_EQ(verified.Code, ExitOk) << verified.Err;
+    EXPECT_NE(verified.Out.find("uninstaller OK"), std::string::npos);
+    EXPECT_NE(verified.Out.find("2 files and 1 folder"), std::string::npos) << verified.Out;
+    const RunResult listed = RunMksetup({"list", dir.File("uninstall.exe")});
+    EXPECT_NE(listed.Out.find("8           0           Section:BeginningMark"), std::string::npos) << listed.Out;
+    EXPECT_NE(listed.Out.find("Section:Uninst"), std::string::npos) << listed.Out;
+    EXPECT_EQ(RunMksetup({"script", dir.File("uninstall.exe")}).Code, ExitBadInstaller);
+    EXPECT_EQ(RunMksetup({"extract", dir.File("uninstall.exe"), "-o", dir.File("x")}).Code, ExitBadInstaller);
+}
+
+TEST(Mksetup, ExtractionPathsTurnPlaceholdersIntoFoldersAndNeverLeaveTheTarget)
+{
+    EXPECT_EQ(ExtractionPath("*PgmPath*\\a\\b.txt"), "PgmPath/a/b.txt");
+    EXPECT_EQ(ExtractionPath("*MyStartMenu*\\\\Manual.pdf"), "MyStartMenu/Manual.pdf");
+    EXPECT_EQ(ExtractionPath("C:\\Windows\\x.dll"), "C/Windows/x.dll");
+    EXPECT_THROW(ExtractionPath("*PgmPath*\\..\\..\\etc\\passwd"), ToolError);
+    EXPECT_THROW(ExtractionPath("\\\\"), ToolError);
+
+    PackageFolder folder;
+    folder.WritePackage("action=save,Source=Data.ada,Filename=*PgmPath*\\a.ada\r\n"
+                        "action=save,Source=Data.ada,Filename=*PgmPath*\\..\\b.ada\r\n");
+    ASSERT_EQ(folder.Build("escape.exe").Code, ExitOk);
+    TempDir target;
+    const RunResult result = RunMksetup({"extract", folder.File("escape.exe"), "-o", target.File("out")});
+    EXPECT_EQ(result.Code, ExitBadInstaller);
+    EXPECT_FALSE(std::filesystem::exists(target.File("out/PgmPath/a.ada"))) << "nothing is written before the names are checked";
+}
+
+TEST(Mksetup, CommandLineMistakesAreUsageErrorsAndEveryCommandHasHelp)
+{
+    for (const char* command : {"build", "list", "script", "uninst", "extract", "verify"}) {
+        const RunResult help = RunMksetup({command, "--help"});
+        EXPECT_EQ(help.Code, ExitOk) << command;
+        EXPECT_EQ(help.Out.find(std::string("mksetup ") + command), 0u) << command;
+    }
+    EXPECT_EQ(RunMksetup({"--help"}).Code, ExitOk);
+    EXPECT_EQ(RunMksetup({}).Code, ExitUsage);
+    EXPECT_EQ(RunMksetup({"pack"}).Code, ExitUsage);
+    EXPECT_EQ(RunMksetup({"build", "a.pkg"}).Code, ExitUsage) << "no -o";
+    EXPECT_EQ(RunMksetup({"build", "a.pkg", "-o", "x.exe", "--jobs", "zero"}).Code, ExitUsage);
+    EXPECT_EQ(RunMksetup({"build", "a.pkg", "-o", "x.exe", "--level", "13"}).Code, ExitUsage);
+    EXPECT_EQ(RunMksetup({"verify", "a.exe", "--fast"}).Code, ExitUsage);
+    EXPECT_EQ(RunMksetup({"verify"}).Code, ExitUsage);
+    EXPECT_EQ(RunMksetup({"verify", "/nonexistent/x.exe"}).Code, ExitBadInput);
+}
