@@ -75,8 +75,14 @@ bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
 bool WriteWholeFile(const std::string& path, const std::string& data)
 {
     EnsureFolder(FolderPartOf(path)); // a failure shows when the file cannot be created
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
+    // Windows refuses to truncate a read-only file; Wine run by root would not,
+    // so the attribute is asked first.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    FileHandle file;
+    if (!readOnly)
+        file.reset(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                               nullptr));
     if (!file) {
         AddError("Write Error: " + path);
         return false;

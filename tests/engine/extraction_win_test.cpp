@@ -1,0 +1,179 @@
+#include "engine/extraction.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "container/zlib_wrapper.h"
+#include "engine/engine_state.h"
+#include "support/test_support.h"
+#include "util/win_handles.h"
+
+namespace {
+
+class ExtractionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetEngineState();
+        Engine.QuietErrors = true;
+        Engine.PgmPath = dir_.Path().string() + "\\";
+    }
+    void TearDown() override { ResetEngineState(); }
+
+    bool Save(const std::string& line, bool keepExisting = false)
+    {
+        return SaveCommand(SplitCommaText(line), payload_, keepExisting);
+    }
+    std::string Target(const std::string& name) const { return dir_.File(name); }
+
+    TempDir dir_;
+    TPayload payload_;
+};
+
+} // namespace
+
+TEST_F(ExtractionTest, StoredAndCompressedPiecesFollowEachOther)
+{
+    const std::string stored = MakeTestBytes(3000, false, 1);
+    const std::string original = MakeTestBytes(20000, true, 2);
+    const std::string compressed = CompressString(original, LevelDefault);
+    const std::string last = MakeTestBytes(17, false, 3);
+    payload_.Data = stored + compressed + last;
+
+    ASSERT_TRUE(Save("action=save,OrigLen=3000,Filename=*PgmPath*\\a.bin")) << Engine.ErrorText;
+    // OrigLen is only a statement: the decompressed size is what gets written.
+    ASSERT_TRUE(Save("action=save,OrigLen=5,ComprLen=" + std::to_string(compressed.size()) +
+                     ",Filename=*PgmPath*\\Sub\\Deeper\\b.txt"))
+        << Engine.ErrorText;
+    ASSERT_TRUE(Save("action=save,OrigLen=17,Filename=*PgmPath*\\c.bin")) << Engine.ErrorText;
+
+    EXPECT_EQ(ReadTestFile(Target("a.bin")), stored);
+    EXPECT_EQ(ReadTestFile(Target("Sub\\Deeper\\b.txt")), original);
+    EXPECT_EQ(ReadTestFile(Target("c.bin")), last);
+    EXPECT_EQ(payload_.Position, payload_.Data.size());
+    EXPECT_EQ(Engine.WrittenFiles, (std::vector<std::string>{Target("a.bin"), Target("Sub\\Deeper\\b.txt"),
+                                                             Target("c.bin")}));
+    EXPECT_EQ(Engine.CreatedFolders, (std::vector<std::string>{dir_.Path().string(), Target("Sub\\Deeper")}))
+        << "the folders handed to the folder creation, not the parents made on the way";
+    EXPECT_EQ(Engine.ErrorText, "");
+}
+
+TEST_F(ExtractionTest, KeptFileStillConsumesItsPiece)
+{
+    WriteTestFile(Target("keep.ada"), "user data");
+    const std::string piece = CompressString("shipped demo data", LevelDefault);
+    payload_.Data = piece + "NEXT";
+    ASSERT_TRUE(Save("action=saveifnotexists,OrigLen=17,ComprLen=" + std::to_string(piece.size()) +
+                         ",Filename=*PgmPath*\\keep.ada",
+                     true));
+    EXPECT_EQ(ReadTestFile(Target("keep.ada")), "user data") << "an existing file stays untouched";
+    EXPECT_TRUE(Engine.WrittenFiles.empty()) << "a kept file is not the installation's";
+    ASSERT_TRUE(Save("action=save,OrigLen=4,Filename=*PgmPath*\\next.txt"));
+    EXPECT_EQ(ReadTestFile(Target("next.txt")), "NEXT") << "the next piece starts after the kept one";
+
+}
+
+TEST_F(ExtractionTest, LengthFailuresNameTheExpandedFileAndKeepThePayload)
+{
+    payload_.Data = "0123456789";
+    const std::string name = Target("f.txt");
+    EXPECT_FALSE(Save("action=save,OrigLen=0,Filename=*PgmPath*\\f.txt"));
+    EXPECT_FALSE(Save("action=save,Filename=*PgmPath*\\f.txt"));
+    EXPECT_FALSE(Save("action=save,OrigLen=ten,Filename=*PgmPath*\\f.txt"));
+    EXPECT_FALSE(Save("action=save,OrigLen=4,ComprLen=0,Filename=*PgmPath*\\f.txt"));
+    EXPECT_FALSE(Save("action=save,OrigLen=4,ComprLen=-2,Filename=*PgmPath*\\f.txt"));
+    EXPECT_FALSE(Save("action=save,OrigLen=4"));
+    EXPECT_EQ(Engine.ErrorText, "OrigLen is 0 in " + name + "; OrigLen is 0 in " + name + "; OrigLen is 0 in " +
+                                    name + "; ComprLen is 0 in " + name + "; ComprLen is 0 in " + name +
+                                    "; no file name; ");
+    EXPECT_EQ(payload_.Position, 0u) << "no length failure touches the payload";
+    EXPECT_TRUE(Engine.WrittenFiles.empty());
+
+    Engine.ErrorText.clear();
+    EXPECT_FALSE(Save("action=save,OrigLen=11,Filename=*PgmPath*\\f.txt"));
+    EXPECT_EQ(Engine.ErrorText, "data error in " + name + "; ");
+    EXPECT_EQ(payload_.Position, 10u) << "a short piece takes what was left";
+    EXPECT_EQ(GetFileAttributesA(name.c_str()), INVALID_FILE_ATTRIBUTES) << "nothing is written";
+
+    Engine.ErrorText.clear();
+    payload_ = TPayload{"abc", 0};
+    EXPECT_FALSE(Save("action=save,OrigLen=4,ComprLen=5,Filename=*PgmPath*\\f.txt"));
+    EXPECT_EQ(Engine.ErrorText, "data error in " + name + "; ");
+}
+
+TEST_F(ExtractionTest, BadCompressedPieces)
+{
+    const std::string empty = CompressString("", LevelDefault);
+    payload_.Data = empty + "this is no zlib data";
+    EXPECT_FALSE(Save("action=save,OrigLen=1,ComprLen=" + std::to_string(empty.size()) +
+                      ",Filename=*PgmPath*\\empty.txt"));
+    EXPECT_EQ(Engine.ErrorText, "decompress error in " + Target("empty.txt") + "; ");
+    EXPECT_EQ(payload_.Position, empty.size());
+    EXPECT_THROW(Save("action=save,OrigLen=5,ComprLen=20,Filename=*PgmPath*\\bad.txt"), EZDecompressionError)
+        << "a piece that is no zlib stream raises";
+    EXPECT_EQ(GetFileAttributesA(Target("bad.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(ExtractionTest, TargetThatCannotBeWrittenIsAWriteError)
+{
+    const std::string target = Target("locked.txt");
+    WriteTestFile(target, "old");
+    payload_.Data = "new!";
+    {
+        // Another program holds the file open without sharing it.
+        FileHandle holder(CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder);
+        EXPECT_FALSE(Save("action=save,OrigLen=4,Filename=*PgmPath*\\locked.txt"));
+    }
+    EXPECT_EQ(Engine.ErrorText, "Write Error: " + target + "; ");
+    EXPECT_EQ(payload_.Position, 4u) << "the piece is consumed all the same";
+    EXPECT_TRUE(Engine.WrittenFiles.empty());
+    EXPECT_EQ(ReadTestFile(target), "old");
+}
+
+TEST_F(ExtractionTest, ReadOnlyTargetIsAWriteError)
+{
+    const std::string target = Target("readonly.txt");
+    WriteTestFile(target, "old");
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    payload_.Data = "new!";
+    EXPECT_FALSE(Save("action=save,OrigLen=4,Filename=*PgmPath*\\readonly.txt"));
+    EXPECT_EQ(Engine.ErrorText, "Write Error: " + target + "; ");
+    EXPECT_TRUE(Engine.WrittenFiles.empty());
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadTestFile(target), "old");
+}
+
+TEST_F(ExtractionTest, FirstSavedExeBecomesTheMainProgram)
+{
+    payload_.Data = "abcdefgh";
+    ASSERT_TRUE(Save("action=save,OrigLen=1,Filename=*PgmPath*\\Tool.exe.d\\readme"));
+    EXPECT_EQ(Engine.MainProgram, "") << "a dot in a folder name is no extension";
+    ASSERT_TRUE(Save("action=save,OrigLen=1,Filename=*PgmPath*\\Setup.EXE"));
+    EXPECT_EQ(Engine.MainProgram, Target("Setup.EXE")) << "the extension test ignores letter case";
+    ASSERT_TRUE(Save("action=save,OrigLen=1,Filename=*PgmPath*\\Other.exe"));
+    EXPECT_EQ(Engine.MainProgram, Target("Setup.EXE")) << "a later program does not replace it";
+
+    Engine.MainProgram.clear();
+    const std::string locked = Target("Locked.exe");
+    WriteTestFile(locked, "x");
+    FileHandle holder(CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    EXPECT_FALSE(Save("action=save,OrigLen=1,Filename=*PgmPath*\\Locked.exe"));
+    EXPECT_EQ(Engine.MainProgram, locked) << "set whether the write worked or not";
+}
+
+TEST_F(ExtractionTest, WriteWholeFileWritesEmptyAndReplacesLongerFiles)
+{
+    const std::string target = Target("New\\w.txt");
+    ASSERT_TRUE(WriteWholeFile(target, std::string(5000, 'x')));
+    ASSERT_TRUE(WriteWholeFile(target, "short"));
+    EXPECT_EQ(ReadTestFile(target), "short") << "the old contents are gone entirely";
+    ASSERT_TRUE(WriteWholeFile(Target("empty.txt"), ""));
+    EXPECT_EQ(ReadTestFile(Target("empty.txt")), "");
+    EXPECT_EQ(Engine.WrittenFiles, (std::vector<std::string>{target, target, Target("empty.txt")}))
+        << "every write is recorded, duplicates included";
+    EXPECT_FALSE(WriteWholeFile(Target("New"), "x")) << "a folder is no file";
+    EXPECT_EQ(Engine.ErrorText, "Write Error: " + Target("New") + "; ");
+}
