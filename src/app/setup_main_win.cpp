@@ -1,9 +1,90 @@
+// The program's entry point: installer and uninstaller in one executable.
 #include <windows.h>
+#include <objbase.h>
 
 #include "container/sections.h"
+#include "engine/command_line.h"
+#include "engine/engine_state.h"
+#include "engine/unattended.h"
+#include "util/file_helpers.h"
+
+namespace {
+
+// The installer is started from download folders, where planted DLLs must not
+// be loaded in place of the system's; the call exists from Windows 8 and with
+// the KB2533623 update, so it is looked up.
+void RestrictDllSearchPath()
+{
+    using TSetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (!kernel) return;
+    const auto setDefaultDllDirectories =
+        reinterpret_cast<TSetDefaultDllDirectories>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    if (setDefaultDllDirectories) setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+// Undoes CoInitialize at exit when it succeeded.
+class ComApartment {
+public:
+    ComApartment() : initialized_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~ComApartment()
+    {
+        if (initialized_) CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool initialized_;
+};
+
+std::string ReplaceExtension(const std::string& path, const std::string& extension)
+{
+    const std::size_t separator = path.find_last_of("\\/:");
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (separator != std::string::npos && dot < separator)) return path + extension;
+    return path.substr(0, dot) + extension;
+}
+
+// The language text as the uninstaller will carry it: the own section's bytes,
+// else the ".lng" file beside the program as UTF-16 LE with its mark.
+void KeepLanguageText()
+{
+    LoadOwnSections();
+    std::string section;
+    if (GetSection(SectionSetupLng, OwnSectionPart, section) && !section.empty()) {
+        Engine.LanguageFileText = section;
+        return;
+    }
+    std::string file;
+    if (!ReadWholeFile(ReplaceExtension(OwnExecutablePath(), ".lng"), file)) return;
+    const bool utf16Mark = file.size() >= 2 && file[0] == '\xFF' && file[1] == '\xFE';
+    if (utf16Mark) {
+        Engine.LanguageFileText = file;
+        return;
+    }
+    if (file.size() >= 2 && (file[0] == '\xFE' || file[0] == '\xEF' || file[0] == '\0')) return;
+    // A file without a mark is 8-bit text in the system's code page.
+    const int size = MultiByteToWideChar(CP_ACP, 0, file.data(), static_cast<int>(file.size()), nullptr, 0);
+    if (size <= 0) return;
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, file.data(), static_cast<int>(file.size()), wide.data(), size);
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : wide) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>((c >> 8) & 0xFF);
+    }
+    Engine.LanguageFileText = bytes;
+}
+
+} // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    LoadOwnSections();
+    RestrictDllSearchPath();
+    ReadCommandLine();
+    ComApartment com;
+    KeepLanguageText();
+    if (SilentModeRequested(Engine.CommandLineParams)) return RunUnattended();
     return 0;
 }

@@ -1,0 +1,37 @@
+#pragma once
+// The arguments of the unattended (silent) mode:
+//   Setup.exe /S [/D=folder] [/LANG=code] [/NODESKTOP]
+//   uninstall.exe /uninst [UninstallKey=name] /S
+// Option names ignore letter case.
+#include <string>
+#include <vector>
+
+// Exit codes of the silent mode.
+enum TUnattendedExitCode {
+    UnattendedSuccess = 0,
+    UnattendedScriptErrors = 1,
+    UnattendedBadArguments = 2,
+    UnattendedNewerInstalled = 3,
+    UnattendedAlreadyRunning = 4,
+};
+
+struct TUnattendedOptions {
+    bool HasFolder = false;
+    std::string Folder;
+    bool HasLanguage = false;
+    std::string Language; // in capitals, at most 3 characters
+    bool NoDesktop = false;
+};
+
+// Whether an argument is "/S" in any letter case.
+bool SilentModeRequested(const std::vector<std::string>& arguments);
+
+// Reads the arguments; false with a message for an unknown argument, an empty
+// folder or language. The uninstaller accepts any argument.
+bool ParseUnattendedArguments(const std::vector<std::string>& arguments, bool uninstallMode,
+                              TUnattendedOptions& options, std::string& message);
+
+// The language a window would preselect for the system's primary language id:
+// empty for German (the base language stays), "ES", "FR", "HU", "IT", "PL",
+// else "EN".
+std::string PreselectedLanguage(unsigned primaryLanguage);

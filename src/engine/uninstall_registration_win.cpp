@@ -1,0 +1,146 @@
+// The "uninst" command: the bare uninstaller image and the entry in the
+// machine's list of installed programs.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+
+#include "container/sections.h"
+#include "engine/commands.h"
+#include "engine/engine_state.h"
+#include "engine/extraction.h"
+#include "engine/folders.h"
+#include "engine/placeholders.h"
+#include "engine/product_registry.h"
+#include "engine/registry_access.h"
+#include "engine/uninstall_list.h"
+#include "util/file_helpers.h"
+#include "util/text_compare.h"
+
+namespace {
+
+std::string FileNamePart(const std::string& path)
+{
+    const std::size_t separator = path.find_last_of("\\:");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+// "yyyy-mm-dd hh.nn.ss"
+std::string RegistrationTime(const SYSTEMTIME& now)
+{
+    char text[32];
+    std::snprintf(text, sizeof(text), "%04u-%02u-%02u %02u.%02u.%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+                  now.wMinute, now.wSecond);
+    return text;
+}
+
+std::string ShortDate(const SYSTEMTIME& now)
+{
+    char text[128];
+    const int length = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, text, sizeof(text));
+    return length > 1 ? std::string(text, static_cast<std::size_t>(length - 1)) : std::string();
+}
+
+// The files this installation wrote so far, each counted once, in whole KB rounded up.
+std::uint32_t WrittenFilesSizeInKB()
+{
+    std::vector<std::string> counted;
+    std::uint64_t total = 0;
+    for (const std::string& file : Engine.WrittenFiles) {
+        bool seen = false;
+        for (const std::string& other : counted)
+            if (SameTextIgnoreCase(other, file)) seen = true;
+        if (seen) continue;
+        counted.push_back(file);
+        const std::int64_t size = QueryFileSize(file);
+        if (size > 0) total += static_cast<std::uint64_t>(size);
+    }
+    const std::uint64_t kilobytes = (total + 1023) / 1024;
+    return kilobytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(kilobytes);
+}
+
+// The first entry of an earlier installation of the same name into the same
+// place; further such entries are duplicates and go.
+std::string ReuseEarlierEntry(HKEY list, const std::string& name, const std::string& quotedPgm)
+{
+    const std::string prefix = name + " ";
+    std::string reused;
+    for (const std::string& subkey : SubkeyNames(list)) {
+        if (subkey.compare(0, prefix.size(), prefix) != 0) continue;
+        std::string command;
+        {
+            RegKey entry = OpenKeyForReading(list, subkey);
+            // Entries of other programs may hold anything; they are only read here.
+            if (!entry || !TryReadStringValue(entry.get(), "UninstallString", command)) continue;
+        }
+        if (command.compare(0, quotedPgm.size(), quotedPgm) != 0) continue;
+        if (reused.empty())
+            reused = subkey;
+        else
+            DeleteKeyTree(list, subkey);
+    }
+    return reused;
+}
+
+void WriteIfNotEmpty(HKEY key, const TParams& params, const char* name)
+{
+    const std::string value = ParamValue(params, name);
+    if (!value.empty()) WriteStringValue(key, name, value);
+}
+
+} // namespace
+
+void UninstCommand(const TParams& params)
+{
+    LoadOwnSections();
+    if (SectionsState != Loaded) return;
+
+    std::string pgm = ParamValue(params, "pgm");
+    if (pgm.empty()) pgm = "*PgmPath*\\uninstall.exe";
+    pgm = ExpandPlaceholders(pgm);
+    Engine.UninstallerPath = pgm;
+    // An existing uninstaller stays until the complete one replaces it at the end of the run.
+    if (!FileExists(pgm) && !WriteWholeFile(pgm, OwnImagePart)) return;
+
+    std::string param = ParamValue(params, "param");
+    if (param.empty()) param = "/uninst";
+    std::string name = ParamValue(params, "name");
+    if (name.empty()) name = FileNamePart(Engine.MainProgram);
+    if (name.empty()) return;
+
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    std::string keyName = name + " " + RegistrationTime(now);
+    param += " \"UninstallKey=" + keyName + "\"";
+    const std::string quoted = pgm.find(' ') != std::string::npos ? "\"" + pgm + "\"" : pgm;
+    const std::string command = quoted + " " + param;
+
+    {
+        RegKey list = OpenKeyForWriting(HKEY_LOCAL_MACHINE, UninstallListKey);
+        if (!list) return;
+        const std::string reused = ReuseEarlierEntry(list.get(), name, quoted);
+        if (!reused.empty()) keyName = reused;
+    }
+
+    RegKey entry = CreateKeyForWriting(HKEY_LOCAL_MACHINE, std::string(UninstallListKey) + "\\" + keyName);
+    if (!entry) return;
+    SetListValue(Engine.UninstallInfo, "UninstallKey", keyName);
+
+    const HKEY key = entry.get();
+    WriteStringValue(key, "DisplayName", name + " (Installation " + ShortDate(now) + ")");
+    if (!Engine.MainProgram.empty()) WriteStringValue(key, "DisplayIcon", Engine.MainProgram);
+    WriteStringValue(key, "UninstallString", command);
+    for (const char* plain : {"Publisher", "URLInfoAbout", "HelpLink", "URLUpdateInfo", "RegOwner"})
+        WriteIfNotEmpty(key, params, plain);
+    const std::string readme = ExpandPlaceholders(ParamValue(params, "Readme"));
+    if (FileExists(readme)) WriteStringValue(key, "Readme", readme);
+    WriteDwordValue(key, "NoModify", 1);
+    WriteDwordValue(key, "NoRepair", 1);
+
+    // What the system's list of programs shows beyond the basic entry, and
+    // what deployment tools use to remove the product without questions.
+    WriteStringValue(key, "QuietUninstallString", command + " /S");
+    WriteStringValue(key, "InstallLocation", Engine.PgmPath);
+    WriteDwordValue(key, "EstimatedSize", WrittenFilesSizeInKB());
+    if (!Engine.SetupVersion.empty()) WriteStringValue(key, "DisplayVersion", Engine.SetupVersion);
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The uninstaller: its file (the program image with the language text and the
+// compressed uninstall list behind it), the uninstall run, and the launch of
+// the installed program after an installation. Windows builds only.
+// BuildUninstaller and ExecCommand are declared in commands.h.
+#include <string>
+#include <vector>
+
+// The lines of the running file's uninstall list; empty (after reporting
+// "uninstall information not found") when it has none. A corrupt list raises
+// the decompression error.
+std::vector<std::string> ReadUninstallList();
+
+// Removes the uninstall entries named by the command line and by the list,
+// the listed files (data files kept) and the folders that became empty.
+void RunUninstall();
+
+// Starts Engine.MainProgram with Engine.LaunchParams, not waiting for it;
+// false when there is no main program.
+bool LaunchMainProgram();
+
+// Deletes "<user's start-up folder>\<linkName>.lnk", the reminder the product
+// may have placed there; a missing folder or file is no error.
+void DeleteReminderShortcut(const std::string& linkName);

@@ -1,0 +1,57 @@
+#include "engine/unattended_options.h"
+
+#include <gtest/gtest.h>
+
+TEST(UnattendedOptions, SilentSwitchInAnyCase)
+{
+    EXPECT_TRUE(SilentModeRequested({"/D=C:\\x", "/s"}));
+    EXPECT_TRUE(SilentModeRequested({"/S"}));
+    EXPECT_FALSE(SilentModeRequested({"/SILENT", "S", "-S"}));
+    EXPECT_FALSE(SilentModeRequested({}));
+}
+
+TEST(UnattendedOptions, InstallerOptions)
+{
+    TUnattendedOptions options;
+    std::string message;
+    ASSERT_TRUE(ParseUnattendedArguments({"/S", "/d=C:\\Program Files\\M", "/Lang=en", "/NoDesktop"}, false, options,
+                                         message))
+        << message;
+    EXPECT_TRUE(options.HasFolder);
+    EXPECT_EQ(options.Folder, "C:\\Program Files\\M");
+    EXPECT_TRUE(options.HasLanguage);
+    EXPECT_EQ(options.Language, "EN") << "codes are capitals";
+    EXPECT_TRUE(options.NoDesktop);
+
+    ASSERT_TRUE(ParseUnattendedArguments({"/S"}, false, options, message));
+    EXPECT_FALSE(options.HasFolder);
+    EXPECT_FALSE(options.HasLanguage);
+    EXPECT_FALSE(options.NoDesktop) << "a second parse starts from the defaults";
+}
+
+TEST(UnattendedOptions, BadInstallerArguments)
+{
+    TUnattendedOptions options;
+    std::string message;
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"/S", "/D="}, {"/S", "/LANG="}, {"/S", "/LANG=ENGL"}, {"/S", "/X"}, {"/S", "C:\\folder"}}) {
+        message.clear();
+        EXPECT_FALSE(ParseUnattendedArguments(arguments, false, options, message)) << "accepted " << arguments[1];
+        EXPECT_FALSE(message.empty()) << "no message for " << arguments[1];
+    }
+    EXPECT_TRUE(ParseUnattendedArguments({"/uninst", "UninstallKey=Morvane 2012-01-31 14.05.09", "/S", "/remove"},
+                                         true, options, message))
+        << "the uninstaller takes its registered command line, whatever its parameter";
+}
+
+TEST(UnattendedOptions, PreselectedLanguageFromThePrimaryLanguage)
+{
+    EXPECT_EQ(PreselectedLanguage(0x07), "");
+    EXPECT_EQ(PreselectedLanguage(0x0A), "ES");
+    EXPECT_EQ(PreselectedLanguage(0x0C), "FR");
+    EXPECT_EQ(PreselectedLanguage(0x0E), "HU");
+    EXPECT_EQ(PreselectedLanguage(0x10), "IT");
+    EXPECT_EQ(PreselectedLanguage(0x15), "PL");
+    EXPECT_EQ(PreselectedLanguage(0x09), "EN");
+    EXPECT_EQ(PreselectedLanguage(0x13), "EN") << "Dutch gets English";
+}
