@@ -14,12 +14,14 @@
 //   becomes 'n' in 1250) and to '?' otherwise, and WC_COMPOSITECHECK joins a
 //   letter with a following combining mark. iconv has no best-fit tables and
 //   composes nothing: here every character the code page lacks becomes '?'
-//   (a combining mark included).
+//   (a combining mark included). Both write one '?' per UTF-16 unit, so a
+//   character outside the Basic Multilingual Plane gives "??".
 // - AnsiToWide: bytes a single-byte code page leaves undefined (0x81, 0x8D, 0x8F,
 //   0x90, 0x9D in 1252) are refused by iconv; Windows maps them to the control
-//   characters U+0081 and so on, and so does this code.
+//   characters U+0081 and so on, and back, and so does this code.
 // Code pages whose conversions Windows refuses with these flags (UTF-8, UTF-7,
-// the ISO-2022 and ISCII families, symbol) give the empty text on both sides.
+// the ISO-2022 and ISCII families, symbol) give the empty text here as they do
+// on Windows (Wine converts them anyway; the program never asks for them).
 
 namespace {
 
@@ -74,6 +76,19 @@ bool Convert(iconv_t cd, const std::string& input, std::string& out, OnInvalid o
     return true;
 }
 
+bool IsUndefinedByte(std::uint32_t codePage, unsigned char byte)
+{
+    IconvHandle cd("UTF-16LE", IconvName(codePage).c_str());
+    if (!cd) return false;
+    char in = static_cast<char>(byte);
+    char* inPtr = &in;
+    std::size_t inLeft = 1;
+    char out[8];
+    char* outPtr = out;
+    std::size_t outLeft = sizeof out;
+    return iconv(cd.get(), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1);
+}
+
 } // namespace
 
 WideString AnsiToWide(const std::string& text, std::uint32_t codePage)
@@ -100,16 +115,18 @@ std::string WideToAnsi(const WideString& text, std::uint32_t codePage)
     if (!cd) return std::string();
     std::string out;
     const bool ok = Convert(cd.get(), WideToUtf16LeBytes(text.substr(0, length)), out,
-                            [](const char* in, std::size_t left, std::string& o) {
-                                o.push_back('?');
-                                if (left < 2) return std::size_t{0};
-                                const unsigned unit = static_cast<unsigned char>(in[0]) |
-                                                      (static_cast<unsigned char>(in[1]) << 8);
-                                // A surrogate pair is one character and one '?'.
-                                if (unit >= 0xD800 && unit < 0xDC00 && left >= 4) {
-                                    const unsigned next = static_cast<unsigned char>(in[2]) |
-                                                          (static_cast<unsigned char>(in[3]) << 8);
-                                    if (next >= 0xDC00 && next < 0xE000) return std::size_t{4};
+                            [codePage](const char* in, std::size_t left, std::string& o) {
+                                if (left < 2) {
+                                    o.push_back('?');
+                                    return std::size_t{0};
+                                }
+                                // Back to the byte the code page leaves undefined, as AnsiToWide maps it.
+                                const unsigned char low = static_cast<unsigned char>(in[0]);
+                                if (in[1] == 0 && low >= 0x80 && low <= 0x9F && IsUndefinedByte(codePage, low)) {
+                                    o.push_back(static_cast<char>(low));
+                                } else {
+                                    // Like Windows, one '?' per UTF-16 unit: a surrogate pair gives two.
+                                    o.push_back('?');
                                 }
                                 return std::size_t{2};
                             });

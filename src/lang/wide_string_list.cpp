@@ -35,12 +35,12 @@ void TWStringList::PutW(int index, const WideString& text)
     if (Inside(index)) items_[static_cast<std::size_t>(index)].text = text;
 }
 
-TWStringList::Object TWStringList::GetObject(int index) const
+TWStringList::Object TWStringList::ObjectAt(int index) const
 {
     return Inside(index) ? items_[static_cast<std::size_t>(index)].object : nullptr;
 }
 
-void TWStringList::PutObject(int index, Object object)
+void TWStringList::SetObjectAt(int index, Object object)
 {
     if (Inside(index)) items_[static_cast<std::size_t>(index)].object = object;
 }
@@ -61,7 +61,7 @@ void TWStringList::Move(int fromIndex, int toIndex)
 {
     if (fromIndex == toIndex) return;
     const WideString text = GetW(fromIndex);
-    const Object object = GetObject(fromIndex);
+    const Object object = ObjectAt(fromIndex);
     Delete(fromIndex);
     InsertW(toIndex, text, object);
 }

@@ -26,8 +26,8 @@ public:
     void InsertW(int index, const WideString& text, Object object = nullptr);
     WideString GetW(int index) const;
     void PutW(int index, const WideString& text);
-    Object GetObject(int index) const;
-    void PutObject(int index, Object object);
+    Object ObjectAt(int index) const;
+    void SetObjectAt(int index, Object object);
     void Delete(int index);
     void Exchange(int index1, int index2);
     void Move(int fromIndex, int toIndex);
