@@ -1,7 +1,6 @@
 #include "lang/window_translation.h"
 
 #include "lang/ml_startup.h"
-#include "util/ansi_strings.h"
 
 std::uint8_t FormCharset = 0;
 
@@ -9,7 +8,7 @@ namespace {
 
 TApplicationModel* TheApplication = nullptr;
 
-constexpr int kMaxControlText = 4094;
+constexpr std::size_t kMaxControlText = 4094;
 constexpr int kCheckMarkWidth = 22;
 
 // The form the component sits on, else the main form: the surface to measure on.
@@ -23,8 +22,10 @@ const TComponent* MeasuringForm(const TComponent& component)
 
 void TranslateControl(TComponent& control, const tMLSystem& system, const LngCode& fromLng, const LngCode& toLng)
 {
-    const std::string text = LeftPart(control.GetText(), kMaxControlText);
-    if (!text.empty()) control.SetText(system.Translate(text, fromLng, toLng));
+    // A text longer than a window text buffer holds is no wording of the language
+    // file; writing back its translation would cut it off, so it stays as it is.
+    const std::string text = control.GetText();
+    if (!text.empty() && text.size() <= kMaxControlText) control.SetText(system.Translate(text, fromLng, toLng));
     const std::string hint = control.GetHint();
     if (!hint.empty()) control.SetHint(system.TranslateHint(hint, fromLng, toLng));
 }

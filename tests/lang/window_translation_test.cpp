@@ -70,6 +70,13 @@ TEST_F(WindowTranslation, TranslateFormFollowsTheCurrentLanguage)
     EXPECT_EQ(f.check.width_, 6 * FakeComponent::kPixelsPerChar + 22) << "widened to its text";
     EXPECT_EQ(f.radio.GetText(), "Two languages only");
     EXPECT_EQ(f.radio.width_, 500) << "never narrowed";
+
+    const std::string longText = "&Abbrechen" + std::string(5000, ' ');
+    f.edit.SetText(longText);
+    MLSystem->CurrentLng = "PL";
+    TranslateComponent(f.form, "EN", "PL");
+    EXPECT_EQ(f.edit.GetText(), longText) << "a text beyond 4094 characters is neither cut nor changed";
+    EXPECT_EQ(f.form.GetText(), "Anuluj");
 }
 
 TEST_F(WindowTranslation, SwitchLanguageRetranslatesAndSetsCharsets)
