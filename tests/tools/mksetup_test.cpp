@@ -213,6 +213,13 @@ TEST(Mksetup, VerifyFindsTheFirstProblemOfADamagedInstaller)
     wrongPiece[0] = static_cast<char>(wrongPiece[0] ^ 0x20); // damages the first piece's zlib header
     std::string longer = script;
     longer.replace(longer.find("OrigLen=5000"), 12, "OrigLen=5001");
+    std::string wrongOrigLen = script;
+    wrongOrigLen.replace(wrongOrigLen.find("OrigLen=20002"), 13, "OrigLen=20001");
+    // Language data that happens to hold the script's marker: the installer
+    // would look for its script there.
+    const std::string falseMarker = image + begin +
+                                    MakeSection(SectionSetupLng, "\xFF\xFE" + MakeSectionMarker(SectionSetupCmd) + "xxx") +
+                                    MakeSection(SectionSetupCmd, cmd) + MakeSection(SectionSetupBin, bin);
 
     const struct {
         std::string name;
@@ -229,6 +236,8 @@ TEST(Mksetup, VerifyFindsTheFirstProblemOfADamagedInstaller)
         {"short payload", withScript(longer, bin), "asks for"},
         {"bad piece", withScript(script, CompressString(wrongPiece, LevelBest)), "does not decompress"},
         {"no script", image + begin + MakeSection(SectionSetupBin, bin), "neither a command script"},
+        {"wrong OrigLen", withScript(wrongOrigLen, bin), "decompresses to 20002 bytes, OrigLen says 20001"},
+        {"false marker", falseMarker, "the marker of Section:Setup.cmd also stands at offset"},
     };
     for (const auto& c : cases) {
         WriteTestFile(folder.File("bad.exe"), c.bytes);
