@@ -115,34 +115,27 @@ TEST_F(ExtractionTest, BadCompressedPieces)
     EXPECT_EQ(GetFileAttributesA(Target("bad.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(ExtractionTest, TargetThatCannotBeWrittenIsAWriteError)
+TEST_F(ExtractionTest, ReadOnlyOrLockedTargetIsAWriteError)
 {
-    const std::string target = Target("locked.txt");
-    WriteTestFile(target, "old");
-    payload_.Data = "new!";
+    const std::string readOnly = Target("readonly.txt");
+    const std::string locked = Target("locked.txt");
+    WriteTestFile(readOnly, "old");
+    WriteTestFile(locked, "old");
+    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    payload_.Data = "new!NEW!";
+    EXPECT_FALSE(Save("action=save,OrigLen=4,Filename=*PgmPath*\\readonly.txt"));
     {
         // Another program holds the file open without sharing it.
-        FileHandle holder(CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        FileHandle holder(CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(holder);
         EXPECT_FALSE(Save("action=save,OrigLen=4,Filename=*PgmPath*\\locked.txt"));
     }
-    EXPECT_EQ(Engine.ErrorText, "Write Error: " + target + "; ");
-    EXPECT_EQ(payload_.Position, 4u) << "the piece is consumed all the same";
+    EXPECT_EQ(Engine.ErrorText, "Write Error: " + readOnly + "; Write Error: " + locked + "; ");
+    EXPECT_EQ(payload_.Position, 8u) << "the pieces are consumed all the same";
     EXPECT_TRUE(Engine.WrittenFiles.empty());
-    EXPECT_EQ(ReadTestFile(target), "old");
-}
-
-TEST_F(ExtractionTest, ReadOnlyTargetIsAWriteError)
-{
-    const std::string target = Target("readonly.txt");
-    WriteTestFile(target, "old");
-    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
-    payload_.Data = "new!";
-    EXPECT_FALSE(Save("action=save,OrigLen=4,Filename=*PgmPath*\\readonly.txt"));
-    EXPECT_EQ(Engine.ErrorText, "Write Error: " + target + "; ");
-    EXPECT_TRUE(Engine.WrittenFiles.empty());
-    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(ReadTestFile(target), "old");
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadTestFile(readOnly), "old");
+    EXPECT_EQ(ReadTestFile(locked), "old");
 }
 
 TEST_F(ExtractionTest, FirstSavedExeBecomesTheMainProgram)
