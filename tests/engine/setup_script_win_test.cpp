@@ -8,6 +8,7 @@
 #include "container/zlib_wrapper.h"
 #include "engine/engine_state.h"
 #include "support/test_support.h"
+#include "util/exception.h"
 #include "util/win_handles.h"
 
 namespace {
@@ -55,6 +56,7 @@ protected:
         UseSectionsFile("");
         ResetEngineState();
         DeleteFileA(LogFileName);
+        RemoveDirectoryA(LogFileName);
         RegDeleteKeyExA(HKEY_LOCAL_MACHINE, TestProductKey, KEY_WOW64_32KEY, 0);
     }
 
@@ -111,6 +113,15 @@ TEST_F(SetupScriptTest, BlankLineStopsTheRunAndTheLogEndsWithTheErrors)
     EXPECT_FALSE(FileExists(Target("second.txt"))) << "no line after the failing one runs";
     EXPECT_EQ(LogText(), first + "\r\n\r\nErrors: Command failed: ; \r\n")
         << "the executed lines, then the errors; an old log is overwritten";
+}
+
+TEST_F(SetupScriptTest, LogThatCannotBeCreatedRaisesAndEndsTheRun)
+{
+    ASSERT_TRUE(CreateDirectoryA(LogFileName, nullptr)) << "a folder in the log's place";
+    UseInstaller("action=save,OrigLen=2,Filename=*PgmPath*\\Tool.exe\r\naction=fail\r\n", "MZ");
+    Engine.RegistryKey = TestProductKey;
+    EXPECT_THROW(RunSetupScript(false), Exception);
+    EXPECT_EQ(ReadTestProductValue("Exec"), "<none>") << "nothing runs after the failed log";
 }
 
 TEST_F(SetupScriptTest, FailedCommandStillRegistersTheProgramSavedBefore)
