@@ -73,7 +73,10 @@ for dir in "$drive/Program Files/Morvane" "$drive/Program Files (x86)/Morvane"; 
     (cd "$dir" && find . -type f | sed 's|^\./|  |' | sort)
   fi
 done
-[ "$found" = 1 ] || echo "  (no Morvane folder under Program Files: the installation did not run)"
+if [ "$found" = 0 ]; then
+  echo "  (no Morvane folder under Program Files: the installation did not run)"
+  [ "$status" = 0 ] && status=1
+fi
 
 echo
 echo "== uninstall entry"
@@ -106,7 +109,7 @@ echo "== launch of the installed program"
 if [ -f "$record" ]; then
   sed 's/^/  /' "$record" | tr -d '\r'
 else
-  echo "  (Morvane.exe was not started: only the window starts it, an unattended installation does not)"
+  echo "  (Morvane.exe was not started: the setup window starts it at its end, an unattended installation does not)"
 fi
 
 echo
