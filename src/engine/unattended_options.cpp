@@ -46,6 +46,11 @@ bool ParseUnattendedArguments(const std::vector<std::string>& arguments, bool un
                 message = "/D= needs a folder";
                 return false;
             }
+            // A quoted folder ending in a backslash swallows its closing quote.
+            if (value.find_first_of("\"<>|*?") != std::string::npos) {
+                message = "/D= folder holds a character no folder name may have: " + value;
+                return false;
+            }
             options.HasFolder = true;
             options.Folder = value;
             continue;

@@ -34,7 +34,7 @@ TEST(UnattendedOptions, BadInstallerArguments)
     TUnattendedOptions options;
     std::string message;
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
-             {"/S", "/D="}, {"/S", "/LANG="}, {"/S", "/LANG=ENGL"}, {"/S", "/X"}, {"/S", "C:\\folder"}}) {
+             {"/S", "/D="}, {"/S", "/D=C:\\A B\" /LANG=EN"}, {"/S", "/D=C:\\a?"}, {"/S", "/LANG="}, {"/S", "/LANG=ENGL"}, {"/S", "/X"}, {"/S", "C:\\folder"}}) {
         message.clear();
         EXPECT_FALSE(ParseUnattendedArguments(arguments, false, options, message)) << "accepted " << arguments[1];
         EXPECT_FALSE(message.empty()) << "no message for " << arguments[1];
