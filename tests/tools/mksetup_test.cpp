@@ -46,7 +46,7 @@ public:
                      "\"MyStartMenu=*StartMenu*\\Morvane\\\"\r\n"
                      "action=save,Source=Morvane.exe,Filename=*PgmPath*\\Morvane.exe\r\n"
                      "action=save,Source=Picture.jpg,Filename=*PgmPath*\\System\\Picture.jpg\r\n"
-                     "action=saveifnotexists,Source=Data.ada,Filename=*PgmPath*\\DemoData\\Data.ada\r\n"
+                     "action=saveifnotexists,Source=Data.ada,Compress=no,Filename=*PgmPath*\\DemoData\\Data.ada\r\n"
                      "action=savedir,Source=Templates,Filename=*PgmPath*\\Templates\\\r\n"
                      "action=uninst,pgm=*PgmPath*\\uninstall.exe,param=/uninst,\"name=Morvane\"\r\n"
                      "action=exec,params=aftersetup\r\n");
@@ -126,6 +126,8 @@ TEST(Mksetup, TheScriptCarriesSizesAndTheRuntimeReadsEveryStream)
                         "\"MyStartMenu=*StartMenu*\\Morvane\\\"");
     // The pseudo-random picture does not shrink: stored, no ComprLen.
     EXPECT_EQ(lines[2], "action=save,OrigLen=5000,Filename=*PgmPath*\\System\\Picture.jpg");
+    // Compress=no stores a file that would shrink, and the item itself is dropped.
+    EXPECT_EQ(lines[3], "action=saveifnotexists,OrigLen=700,Filename=*PgmPath*\\DemoData\\Data.ada");
     const TParams exe = SplitCommaText(lines[1]);
     EXPECT_EQ(ParamValue(exe, "OrigLen"), "20002");
     const int comprLen = std::stoi(ParamValue(exe, "ComprLen"));
@@ -134,6 +136,7 @@ TEST(Mksetup, TheScriptCarriesSizesAndTheRuntimeReadsEveryStream)
     EXPECT_EQ(DecompressString(payload.substr(0, static_cast<std::size_t>(comprLen))),
               ReadTestFile(folder.File("Morvane.exe")));
     EXPECT_EQ(payload.substr(static_cast<std::size_t>(comprLen), 5000), ReadTestFile(folder.File("Picture.jpg")));
+    EXPECT_EQ(payload.substr(static_cast<std::size_t>(comprLen) + 5000, 700), ReadTestFile(folder.File("Data.ada")));
     EXPECT_EQ(lines[5], "action=save,OrigLen=800,ComprLen=" + ParamValue(SplitCommaText(lines[5]), "ComprLen") +
                             ",\"Filename=*PgmPath*\\Templates\\en\\Form3 Lost, Destruction.rtf\"");
     EXPECT_EQ(lines[7], "action=exec,params=aftersetup");
