@@ -28,6 +28,13 @@ std::string Decompressed(const InstallerFile& file, const std::string& name, con
     }
 }
 
+// Where a piece ends in the payload: a compressed piece takes ComprLen bytes, a
+// stored one OrigLen.
+std::size_t PieceEnd(const ScriptPiece& piece)
+{
+    return piece.Offset + (piece.ComprLen > 0 ? piece.ComprLen : piece.OrigLen);
+}
+
 std::string Plural(std::size_t n, const std::string& word)
 {
     return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
@@ -91,7 +98,7 @@ std::vector<ScriptPiece> ReadScriptPieces(const InstallerFile& file, const std::
             piece.ComprLen = static_cast<std::size_t>(comprLen);
         }
         piece.Offset = offset;
-        offset += piece.ComprLen > 0 ? piece.ComprLen : piece.OrigLen;
+        offset = PieceEnd(piece);
         pieces.push_back(piece);
     }
     return pieces;
@@ -199,8 +206,7 @@ CheckedInstaller CheckInstaller(const InstallerFile& file)
     std::string payloadData;
     if (InstallerSection(file, SectionSetupBin, payloadData) && !payloadData.empty())
         checked.Payload = Decompressed(file, SectionSetupBin, payloadData);
-    const std::size_t needed =
-        checked.Pieces.empty() ? 0 : checked.Pieces.back().Offset + (checked.Pieces.back().ComprLen > 0 ? checked.Pieces.back().ComprLen : checked.Pieces.back().OrigLen);
+    const std::size_t needed = checked.Pieces.empty() ? 0 : PieceEnd(checked.Pieces.back());
     if (needed != checked.Payload.size())
         throw Bad(file, "the script asks for " + std::to_string(needed) + " payload bytes, the payload holds " +
                             std::to_string(checked.Payload.size()));
