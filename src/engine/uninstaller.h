@@ -12,8 +12,13 @@
 std::vector<std::string> ReadUninstallList();
 
 // Removes the uninstall entries named by the command line and by the list,
-// the listed files (data files kept) and the folders that became empty.
+// the listed files (data files kept) and the folders that became empty
+// (shell folders aside).
 void RunUninstall();
+
+// The shell's well-known folders (desktops, start menus, program files and
+// the like), which the uninstall never removes even when it leaves them empty.
+bool IsProtectedShellFolder(const std::string& path);
 
 // Starts Engine.MainProgram with Engine.LaunchParams, not waiting for it;
 // false when there is no main program.

@@ -11,16 +11,43 @@
 #include "engine/folders.h"
 #include "engine/product_registry.h"
 #include "engine/uninstall_list.h"
+#include "util/text_compare.h"
 
 namespace {
+
+// Shell folders that an installation records when it puts a shortcut there;
+// they stay even when the uninstall leaves them empty.
+const int ShellFolderIds[] = {
+    CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS,
+    CSIDL_STARTMENU,        CSIDL_COMMON_STARTMENU,        CSIDL_STARTUP,  CSIDL_COMMON_STARTUP,
+    CSIDL_PROGRAM_FILES,    CSIDL_PROGRAM_FILESX86,        CSIDL_APPDATA,  CSIDL_COMMON_APPDATA,
+    CSIDL_LOCAL_APPDATA,    CSIDL_PERSONAL,                CSIDL_COMMON_DOCUMENTS, CSIDL_PROFILE,
+    CSIDL_WINDOWS,          CSIDL_SYSTEM,
+};
 
 class TFileSystemActions : public TUninstallActions {
 public:
     void DeleteFileAt(const std::string& path) override { DeleteFileA(path.c_str()); }
-    void RemoveEmptyFolder(const std::string& path) override { RemoveDirectoryA(path.c_str()); }
+    void RemoveEmptyFolder(const std::string& path) override
+    {
+        if (!IsProtectedShellFolder(path)) RemoveDirectoryA(path.c_str());
+    }
 };
 
 } // namespace
+
+bool IsProtectedShellFolder(const std::string& path)
+{
+    const std::string folder = WithoutTrailingBackslashes(path);
+    if (folder.empty()) return false;
+    for (int id : ShellFolderIds) {
+        char shellPath[MAX_PATH] = {};
+        if (SUCCEEDED(SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, shellPath)) &&
+            SameTextIgnoreCase(WithoutTrailingBackslashes(shellPath), folder))
+            return true;
+    }
+    return SameTextIgnoreCase(WithoutTrailingBackslashes(ProgramFilesFolder()), folder);
+}
 
 void BuildUninstaller()
 {

@@ -250,6 +250,7 @@ TEST_F(SilentSetupTest, InstallReinstallAndUninstall)
     EXPECT_FALSE(PathExists(startMenu_ + "\\User Manual.lnk"));
     EXPECT_FALSE(PathExists(startMenu_ + "\\Desktop.ini"));
     EXPECT_FALSE(PathExists(startMenu_)) << "the emptied start-menu folder goes";
+    EXPECT_TRUE(PathExists(desktop_)) << "the desktop is listed but never removed, empty or not";
     for (const char* folder : {"Help\\en", "Help", "System", "Templates"})
         EXPECT_FALSE(PathExists(pgm_ + folder)) << folder << " emptied, so removed";
     EXPECT_TRUE(PathExists(pgm_ + "DemoData")) << "holds the data files (and is not listed)";

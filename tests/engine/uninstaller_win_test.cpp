@@ -1,6 +1,7 @@
 #include "engine/uninstaller.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -148,4 +149,22 @@ TEST_F(UninstallerTest, ExecCommandKeepsTheLaunchParameters)
     ExecCommand(SplitCommaText("action=exec"));
     EXPECT_EQ(Engine.LaunchParams, "");
     EXPECT_FALSE(LaunchMainProgram()) << "nothing to start without a main program";
+}
+
+TEST(ProtectedShellFolders, DesktopsAndStartMenusAreNeverRemoved)
+{
+    char path[MAX_PATH] = {};
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr, 0, path)));
+    const std::string desktop = path;
+    EXPECT_TRUE(IsProtectedShellFolder(desktop));
+    EXPECT_TRUE(IsProtectedShellFolder(desktop + "\\")) << "a final backslash does not matter";
+    std::string upper = desktop;
+    CharUpperA(upper.data());
+    EXPECT_TRUE(IsProtectedShellFolder(upper)) << "letter case does not matter";
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, 0, path)));
+    EXPECT_TRUE(IsProtectedShellFolder(path));
+    TempDir dir;
+    EXPECT_FALSE(IsProtectedShellFolder(dir.Path().string()));
+    EXPECT_FALSE(IsProtectedShellFolder(std::string(path) + "\\Morvane")) << "a product's folder inside is not";
+    EXPECT_FALSE(IsProtectedShellFolder(""));
 }
