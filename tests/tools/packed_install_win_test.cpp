@@ -1,0 +1,82 @@
+// A package packed by mksetup and installed by the real Setup.exe in its
+// unattended mode: the installed files must be the packed ones, byte for byte.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "mksetup/tool_commands.h"
+#include "mksetup/tool_error.h"
+#include "support/test_support.h"
+#include "util/win_handles.h"
+
+namespace {
+
+std::string BuiltSetupProgram()
+{
+    const char* source = std::getenv("SETUP_SOURCE_DIR");
+    if (!source) return std::string();
+    const char* target = sizeof(void*) == 8 ? "win64" : "win32";
+    const std::filesystem::path setup = std::filesystem::path(source) / "dist" / target / "Setup.exe";
+    return std::filesystem::exists(setup) ? setup.string() : std::string();
+}
+
+// Runs the program with the command line and waits; the exit code, or -1.
+long RunAndWait(const std::string& commandLine)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return -1;
+    FileHandle processHandle(process.hProcess);
+    FileHandle threadHandle(process.hThread);
+    if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    return static_cast<long>(code);
+}
+
+} // namespace
+
+TEST(PackedInstall, SetupInstallsExactlyThePackedFiles)
+{
+    const std::string setup = BuiltSetupProgram();
+    if (setup.empty()) GTEST_SKIP() << "no Setup.exe in dist/ yet (make builds it)";
+
+    TempDir dir;
+    std::filesystem::create_directories(dir.Path() / "files" / "Sub Folder");
+    WriteTestFile(dir.File("files/a.txt"), MakeTestBytes(30000, true, 11));
+    WriteTestFile(dir.File("files/b.bin"), MakeTestBytes(7000, false, 12));
+    WriteTestFile(dir.File("files/Sub Folder/c, d.txt"), MakeTestBytes(900, true, 13));
+    WriteTestFile(dir.File("files/e.ada"), MakeTestBytes(400, true, 14));
+    // No program file and no uninst line: the run leaves nothing in the registry.
+    WriteTestFile(dir.File("test.pkg"),
+                  "action=path,PgmPath=*Programs*\\MksetupTest\\,Registry=Brumo\\MksetupTest,Version=1.0,Lng=EN\r\n"
+                  "action=save,Source=files\\a.txt,Filename=*PgmPath*\\a.txt\r\n"
+                  "action=save,Source=files\\b.bin,Filename=*PgmPath*\\Data\\b.bin\r\n"
+                  "action=savedir,\"Source=files\\Sub Folder\",\"Filename=*PgmPath*\\Sub Folder\\\"\r\n"
+                  "action=saveifnotexists,Source=files\\e.ada,Filename=*PgmPath*\\e.ada\r\n");
+    std::ostringstream out, err;
+    ASSERT_EQ(RunTool({"build", dir.File("test.pkg"), "-o", dir.File("Setup-Test.exe"), "--stub", setup}, out, err,
+                      false),
+              ExitOk)
+        << err.str();
+
+    const std::string target = dir.File("installed");
+    EXPECT_EQ(RunAndWait("\"" + dir.File("Setup-Test.exe") + "\" /S \"/D=" + target + "\""), 0);
+    const std::pair<const char*, const char*> files[] = {
+        {"files/a.txt", "installed/a.txt"},
+        {"files/b.bin", "installed/Data/b.bin"},
+        {"files/Sub Folder/c, d.txt", "installed/Sub Folder/c, d.txt"},
+        {"files/e.ada", "installed/e.ada"},
+    };
+    for (const auto& [source, installed] : files) {
+        ASSERT_TRUE(std::filesystem::exists(dir.File(installed))) << installed;
+        EXPECT_EQ(ReadTestFile(dir.File(installed)), ReadTestFile(dir.File(source))) << installed;
+    }
+}
