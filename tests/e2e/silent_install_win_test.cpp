@@ -47,6 +47,9 @@ protected:
     void SetUp() override
     {
         CoInitialize(nullptr);
+        // Every 64-bit Windows has the 32-bit view of the list; a new Wine prefix may not.
+        RegSetString(HKEY_LOCAL_MACHINE, UninstallList + "\\SetupE2EProbe", "x", "y");
+        RegDeleteTreeAt(HKEY_LOCAL_MACHINE, UninstallList + "\\SetupE2EProbe");
         id_ = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter_);
         product_ = "SetupE2E\\Morvane" + id_;
         name_ = "E2EMorvane" + id_;

@@ -198,6 +198,10 @@ protected:
     {
         ProductRegistryTest::SetUp();
         name_ = UniqueName("SetupTestProduct");
+        // Every 64-bit Windows has the 32-bit view of the list; a new Wine prefix may not.
+        RegKey list;
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, UninstallKeyPath, 0, nullptr, 0, KEY_READ | KEY_WOW64_32KEY, nullptr,
+                        list.receive(), nullptr);
         const std::string installer = dir_.File("Setup.exe");
         WriteTestFile(installer, image_ + MakeSection(SectionBeginningMark, "") + MakeSection(SectionSetupCmd, "x"));
         UseSectionsFile(installer);
