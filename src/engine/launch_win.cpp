@@ -11,18 +11,25 @@ void ExecCommand(const TParams& params)
     Engine.LaunchParams = ParamValue(params, "params");
 }
 
+std::string LaunchCommandLine()
+{
+    std::string commandLine = Engine.MainProgram;
+    if (!Engine.LaunchParams.empty()) commandLine += " " + Engine.LaunchParams;
+    return commandLine;
+}
+
 bool LaunchMainProgram()
 {
     if (Engine.MainProgram.empty()) return false;
-    // The path goes unquoted, as the product has always been started.
-    std::string commandLine = Engine.MainProgram;
-    if (!Engine.LaunchParams.empty()) commandLine += " " + Engine.LaunchParams;
+    // The program sees its path unquoted, as it always has; naming the file
+    // separately keeps a path with blanks from starting C:\Program.exe and the like.
+    std::string commandLine = LaunchCommandLine();
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOW;
     PROCESS_INFORMATION process = {};
-    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    if (CreateProcessA(Engine.MainProgram.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                        &process)) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);

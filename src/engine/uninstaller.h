@@ -20,6 +20,9 @@ void RunUninstall();
 // the like), which the uninstall never removes even when it leaves them empty.
 bool IsProtectedShellFolder(const std::string& path);
 
+// MainProgram, unquoted, followed by a blank and LaunchParams when there are any.
+std::string LaunchCommandLine();
+
 // Starts Engine.MainProgram with Engine.LaunchParams, not waiting for it;
 // false when there is no main program.
 bool LaunchMainProgram();

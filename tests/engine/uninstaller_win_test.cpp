@@ -149,6 +149,11 @@ TEST_F(UninstallerTest, ExecCommandKeepsTheLaunchParameters)
     ExecCommand(SplitCommaText("action=exec"));
     EXPECT_EQ(Engine.LaunchParams, "");
     EXPECT_FALSE(LaunchMainProgram()) << "nothing to start without a main program";
+
+    Engine.MainProgram = "C:\\Program Files\\Morvane\\Morvane.exe";
+    EXPECT_EQ(LaunchCommandLine(), Engine.MainProgram) << "the bare path";
+    ExecCommand(SplitCommaText("action=exec,params=aftersetup"));
+    EXPECT_EQ(LaunchCommandLine(), "C:\\Program Files\\Morvane\\Morvane.exe aftersetup");
 }
 
 TEST(ProtectedShellFolders, DesktopsAndStartMenusAreNeverRemoved)
