@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "app/app_startup_win.h"
 #include "container/sections.h"
 #include "engine/command_line.h"
 #include "engine/engine_state.h"
@@ -86,5 +87,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     ComApartment com;
     KeepLanguageText();
     if (SilentModeRequested(Engine.CommandLineParams)) return RunUnattended();
-    return 0;
+    return RunWindowMode();
 }

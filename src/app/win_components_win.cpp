@@ -1,0 +1,268 @@
+#include "app/win_components_win.h"
+
+#include <algorithm>
+
+#include "app/component_names_win.h"
+#include "lang/code_pages.h"
+#include "lang/ml_startup.h"
+
+HFONT CreateFontFromSpec(const TFontSpec& spec)
+{
+    LOGFONTA font{};
+    font.lfHeight = -spec.Height;
+    font.lfWeight = spec.Bold ? FW_BOLD : FW_NORMAL;
+    font.lfItalic = spec.Italic ? TRUE : FALSE;
+    font.lfCharSet = spec.Charset;
+    font.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    font.lfQuality = DEFAULT_QUALITY;
+    font.lfPitchAndFamily = DEFAULT_PITCH;
+    lstrcpynA(font.lfFaceName, spec.Face.c_str(), LF_FACESIZE);
+    return CreateFontIndirectA(&font);
+}
+
+TWinComponent::TWinComponent(ComponentKind kind, std::string name, TWinComponent* owner, TWinComponent* parent)
+    : kind_(kind), name_(std::move(name)), owner_(owner), parent_(parent)
+{
+    if (parent_) font_ = parent_->font_;
+    if (kind_ == ComponentKind::Form) parentFont_ = false;
+}
+
+TWinComponent::~TWinComponent()
+{
+    // Windows go before their fonts.
+    owned_.clear();
+    if (handle_ && IsWindow(handle_)) {
+        SendMessageA(handle_, WM_SETFONT, 0, FALSE);
+    }
+}
+
+TWinComponent& TWinComponent::Add(ComponentKind kind, const std::string& name, TWinComponent* parent)
+{
+    owned_.push_back(std::make_unique<TWinComponent>(kind, name, this, parent));
+    return *owned_.back();
+}
+
+TWinComponent* TWinComponent::Find(const std::string& name) const
+{
+    for (const auto& component : owned_)
+        if (component->name_ == name) return component.get();
+    return nullptr;
+}
+
+void TWinComponent::AttachHandle(HWND handle)
+{
+    handle_ = handle;
+    if (!handle_) return;
+    SetComponentName(handle_, name_);
+    ApplyFont();
+}
+
+void TWinComponent::SetAutoSize(bool autoSize)
+{
+    autoSize_ = autoSize;
+    FitToText();
+}
+
+void TWinComponent::SetFont(const TFontSpec& spec)
+{
+    font_ = spec;
+    parentFont_ = false;
+    ApplyFont();
+}
+
+void TWinComponent::ApplyFont()
+{
+    if (IsVisualControl()) {
+        fontHandle_.Reset(CreateFontFromSpec(font_));
+        if (handle_) SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(fontHandle_.get()), TRUE);
+    }
+    FitToText();
+    // Children that take their parent's font follow it.
+    const TWinComponent* form = owner_ ? owner_ : this;
+    for (const auto& child : form->owned_) {
+        if (child->parent_ == this && child->parentFont_) {
+            child->font_ = font_;
+            child->ApplyFont();
+        }
+    }
+}
+
+void TWinComponent::FitToText()
+{
+    if (!autoSize_ || !handle_) return;
+    const std::string text = GetText();
+    HDC dc = GetDC(handle_);
+    HGDIOBJ old = SelectObject(dc, fontHandle_.get());
+    RECT rect{0, 0, 0, 0};
+    DrawTextA(dc, text.empty() ? " " : text.c_str(), -1, &rect, DT_CALCRECT | DT_NOCLIP);
+    SelectObject(dc, old);
+    ReleaseDC(handle_, dc);
+    SetWindowPos(handle_, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(handle_, nullptr, TRUE);
+}
+
+std::string TWinComponent::GetText() const
+{
+    if (!handle_) return text_;
+    const int length = GetWindowTextLengthA(handle_);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextA(handle_, text.data(), length + 1)));
+    return text;
+}
+
+void TWinComponent::SetText(const std::string& text)
+{
+    text_ = text;
+    if (!handle_) return;
+    SetWindowTextA(handle_, text.c_str());
+    FitToText();
+    // Owner-drawn labels over a picture need their whole place repainted.
+    InvalidateRect(handle_, nullptr, TRUE);
+}
+
+int TWinComponent::GetWidth() const
+{
+    if (!handle_) return 0;
+    RECT rect;
+    GetWindowRect(handle_, &rect);
+    return rect.right - rect.left;
+}
+
+void TWinComponent::SetWidth(int width)
+{
+    if (!handle_) return;
+    RECT rect;
+    GetWindowRect(handle_, &rect);
+    SetWindowPos(handle_, nullptr, 0, 0, width, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TWinComponent::SetCharset(std::uint8_t charset)
+{
+    font_.Charset = charset;
+    ApplyFont();
+}
+
+TComponent* TWinComponent::Components(int index) const
+{
+    return owned_.at(static_cast<std::size_t>(index)).get();
+}
+
+int TWinComponent::TextWidth(const std::string& text, const TComponent& control) const
+{
+    const auto* winControl = dynamic_cast<const TWinComponent*>(&control);
+    HFONT font = winControl ? winControl->fontHandle_.get() : fontHandle_.get();
+    HDC dc = GetDC(handle_);
+    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    SIZE size{0, 0};
+    GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &size);
+    if (old) SelectObject(dc, old);
+    ReleaseDC(handle_, dc);
+    return size.cx;
+}
+
+void TWinApplication::AddForm(TWinComponent* form)
+{
+    forms_.push_back(form);
+    if (!mainForm_) mainForm_ = form;
+}
+
+void TWinApplication::RemoveForm(TWinComponent* form)
+{
+    forms_.erase(std::remove(forms_.begin(), forms_.end(), form), forms_.end());
+    if (mainForm_ == form) mainForm_ = nullptr;
+}
+
+TWinApplication& WinApplication()
+{
+    static TWinApplication application;
+    static const bool registered = (SetApplication(&application), true);
+    (void)registered;
+    return application;
+}
+
+std::string FromWindows1252(const std::string& win1252Text)
+{
+    if (AnsiCodePage == CodePageWindows1252) return win1252Text;
+    return WideToAnsi(AnsiToWide(win1252Text, CodePageWindows1252), AnsiCodePage);
+}
+
+HICON CheckGlyph()
+{
+    static HICON icon = [] {
+        constexpr int Size = 16;
+        BITMAPV5HEADER header{};
+        header.bV5Size = sizeof header;
+        header.bV5Width = Size;
+        header.bV5Height = -Size;
+        header.bV5Planes = 1;
+        header.bV5BitCount = 32;
+        header.bV5Compression = BI_BITFIELDS;
+        header.bV5RedMask = 0x00FF0000;
+        header.bV5GreenMask = 0x0000FF00;
+        header.bV5BlueMask = 0x000000FF;
+        header.bV5AlphaMask = 0xFF000000;
+        void* bits = nullptr;
+        HDC screen = GetDC(nullptr);
+        HBITMAP colour = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits,
+                                          nullptr, 0);
+        ReleaseDC(nullptr, screen);
+        if (!colour || !bits) return static_cast<HICON>(nullptr);
+        auto* pixels = static_cast<std::uint32_t*>(bits);
+        std::fill(pixels, pixels + Size * Size, 0u);
+        // A thick tick: down from (2,8) to (6,12), then up to (13,3).
+        auto plot = [&](int x, int y) {
+            for (int dy = 0; dy < 3; ++dy)
+                if (x >= 0 && x < Size && y + dy >= 0 && y + dy < Size) pixels[(y + dy) * Size + x] = 0xFF108010u;
+        };
+        for (int x = 2; x <= 6; ++x) plot(x, 6 + (x - 2));
+        for (int x = 6; x <= 13; ++x) plot(x, 10 - (x - 6) * 9 / 7);
+        HBITMAP mask = CreateBitmap(Size, Size, 1, 1, nullptr);
+        ICONINFO info{};
+        info.fIcon = TRUE;
+        info.hbmColor = colour;
+        info.hbmMask = mask;
+        HICON result = CreateIconIndirect(&info);
+        DeleteObject(colour);
+        DeleteObject(mask);
+        return result;
+    }();
+    return icon;
+}
+
+namespace {
+
+bool HandleDialogKeys(MSG& message)
+{
+    if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
+    HWND root = GetAncestor(message.hwnd, GA_ROOT);
+    return root && IsDialogMessageA(root, &message);
+}
+
+} // namespace
+
+int RunMessageLoop()
+{
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (HandleDialogKeys(message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 0;
+}
+
+void ProcessPendingMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        if (HandleDialogKeys(message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
