@@ -179,7 +179,9 @@ TEST(MessageDialog, IsCentredAndKeepsLongTextAboveTheButtons)
     for (std::size_t i = 0; i < seen.buttonRects.size(); ++i) {
         EXPECT_TRUE(Inside(seen.buttonRects[i], seen.client)) << seen.buttons[i];
         EXPECT_GE(seen.buttonRects[i].top, seen.textRect.bottom) << seen.buttons[i];
-        if (i > 0) EXPECT_GT(seen.buttonRects[i].left, seen.buttonRects[i - 1].right) << seen.buttons[i];
+        if (i > 0) {
+            EXPECT_GT(seen.buttonRects[i].left, seen.buttonRects[i - 1].right) << seen.buttons[i];
+        }
     }
 }
 
@@ -195,24 +197,22 @@ TEST(GeneralError, FullStopIsAppendedAfterCharactersAboveTheFullStop)
     EXPECT_EQ(GeneralErrorText(""), "");
 }
 
+BOOL CALLBACK MatchSetupMessageBox(HWND window, LPARAM param)
+{
+    char className[32] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (std::string(className) == "#32770" && WindowTextUtf8(window) == "Setup") {
+        *reinterpret_cast<HWND*>(param) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND FindSetupMessageBox()
 {
-    struct Search {
-        HWND found = nullptr;
-    } search;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM param) -> BOOL {
-            char className[32] = "";
-            GetClassNameA(window, className, sizeof className);
-            if (std::string(className) == "#32770" && WindowTextUtf8(window) == "Setup") {
-                reinterpret_cast<Search*>(param)->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), MatchSetupMessageBox, reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 TEST(GeneralError, EscapingErrorIsShownInSetupMessageBox)
