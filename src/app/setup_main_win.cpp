@@ -47,8 +47,9 @@ std::string ReplaceExtension(const std::string& path, const std::string& extensi
     return path.substr(0, dot) + extension;
 }
 
-// The language text as the uninstaller will carry it: the own section's bytes,
-// else the ".lng" file beside the program as UTF-16 LE with its mark.
+// The language text as the uninstaller will carry it, for the silent mode,
+// which needs no text system: the own section's bytes, else the ".lng" file
+// beside the program as UTF-16 LE with its mark.
 void KeepLanguageText()
 {
     LoadOwnSections();
@@ -59,12 +60,17 @@ void KeepLanguageText()
     }
     std::string file;
     if (!ReadWholeFile(ReplaceExtension(OwnExecutablePath(), ".lng"), file)) return;
-    const bool utf16Mark = file.size() >= 2 && file[0] == '\xFF' && file[1] == '\xFE';
-    if (utf16Mark) {
+    const auto startsWith = [&file](const char* mark, std::size_t length) {
+        return file.size() >= length && file.compare(0, length, mark, length) == 0;
+    };
+    // Other marks (UTF-8, UTF-16 big-endian, UTF-32) are refused.
+    if (startsWith("\xFF\xFE\0\0", 4) || startsWith("\0\0\xFE\xFF", 4) || startsWith("\xFE\xFF", 2) ||
+        startsWith("\xEF\xBB\xBF", 3))
+        return;
+    if (startsWith("\xFF\xFE", 2)) {
         Engine.LanguageFileText = file;
         return;
     }
-    if (file.size() >= 2 && (file[0] == '\xFE' || file[0] == '\xEF' || file[0] == '\0')) return;
     // A file without a mark is 8-bit text in the system's code page.
     const int size = MultiByteToWideChar(CP_ACP, 0, file.data(), static_cast<int>(file.size()), nullptr, 0);
     if (size <= 0) return;
@@ -85,7 +91,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     RestrictDllSearchPath();
     ReadCommandLine();
     ComApartment com;
-    KeepLanguageText();
-    if (SilentModeRequested(Engine.CommandLineParams)) return RunUnattended();
+    if (SilentModeRequested(Engine.CommandLineParams)) {
+        KeepLanguageText();
+        return RunUnattended();
+    }
+    // The window mode loads the language texts into the text system itself.
     return RunWindowMode();
 }

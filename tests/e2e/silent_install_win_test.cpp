@@ -352,3 +352,30 @@ TEST_F(SilentSetupTest, ExitCodes)
     EXPECT_EQ(run.ExitCode, 1u) << "a program without script";
     EXPECT_NE(run.StandardError.find("setup commands not found"), std::string::npos) << run.StandardError;
 }
+
+TEST_F(SilentSetupTest, LanguageFileBesideTheInstallerGoesIntoTheUninstaller)
+{
+    std::string payload;
+    std::vector<std::string> script = {PathLine()};
+    script.push_back(SaveLines({Files[0]}, payload)[0]);
+    script.push_back(UninstLine());
+    const std::string installer = dir_.File("Setup.exe");
+    WriteTestFile(installer, MakeInstaller(script, payload, ""));
+    const std::string ansiText = "DE=Setup fuer\r\nHU=Setup\r\n";
+    WriteTestFile(dir_.File("Setup.lng"), ansiText);
+
+    TRunResult run = RunProgram(Quoted(installer) + " /S /LANG=HU " + Quoted("/D=" + dir_.File("Install Dir\\Morvane")));
+    ASSERT_EQ(run.ExitCode, 0u) << "HU is a language of the file beside the installer: " << run.StandardError;
+    UseSectionsFile(pgm_ + "uninstall.exe");
+    LoadOwnSections();
+    std::string languageSection, listSection;
+    GetSection(SectionSetupLng, OwnSectionPart, languageSection);
+    GetSection(SectionUninst, OwnSectionPart, listSection);
+    UseSectionsFile("");
+    EXPECT_EQ(languageSection, Utf16LeWithMark(ansiText)) << "8-bit text kept as UTF-16 LE with its mark";
+    EXPECT_NE(DecompressString(listSection).find("\r\nLng=HU\r\n"), std::string::npos);
+
+    run = RunProgram(Quoted(pgm_ + "uninstall.exe") + " /uninst /S");
+    EXPECT_EQ(run.ExitCode, 0u) << run.StandardError;
+    EXPECT_TRUE(Entries().empty());
+}
