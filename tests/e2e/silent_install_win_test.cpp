@@ -348,6 +348,14 @@ TEST_F(SilentSetupTest, ExitCodes)
     DestroyWindow(window);
     UnregisterClassA("TBvSetupForm1", windowClass.hInstance);
 
+    const std::string corrupt = dir_.File("uninstall.exe");
+    WriteTestFile(corrupt, SetupImage() + MakeSection(SectionBeginningMark, "") +
+                               MakeSection(SectionUninst, "not a zlib stream"));
+    run = RunProgram(Quoted(corrupt) + " /S");
+    EXPECT_EQ(run.ExitCode, 1u) << "a corrupt uninstall list";
+    EXPECT_NE(run.StandardError, "");
+    EXPECT_TRUE(PathExists(dir_.File("Morvane.exe"))) << "nothing removed";
+
     run = RunProgram(Quoted(BuiltSetupPath()) + " /S");
     EXPECT_EQ(run.ExitCode, 1u) << "a program without script";
     EXPECT_NE(run.StandardError.find("setup commands not found"), std::string::npos) << run.StandardError;

@@ -242,6 +242,7 @@ TEST_F(UninstallRegistrationTest, WritesImageAndEveryValueInOrder)
     Engine.SetupVersion = "2012-01";
     UninstCommand(SplitCommaText("action=uninst,pgm=*PgmPath*\\uninstall.exe,param=/uninst,\"name=" + name_ +
                                  "\",Publisher=Brumo,URLInfoAbout=http://a.example/,HelpLink=http://b.example/," +
+                                 "URLUpdateInfo=*PgmPath*,\"RegOwner=A Owner\",URLUpdateInfo=second," +
                                  "\"Readme=" + dir_.File("Readme.txt") + "\""));
     EXPECT_EQ(Engine.ErrorText, "");
     const std::string uninstaller = Engine.PgmPath + "uninstall.exe";
@@ -262,12 +263,13 @@ TEST_F(UninstallRegistrationTest, WritesImageAndEveryValueInOrder)
     const std::string entry = Entry(keyName);
     // The registry lists values sorted by name, so only the set can be checked.
     std::vector<std::string> expected = {"DisplayName", "DisplayIcon", "UninstallString", "Publisher",
-                                         "URLInfoAbout", "HelpLink", "Readme", "NoModify", "NoRepair",
+                                         "URLInfoAbout", "HelpLink", "URLUpdateInfo", "RegOwner", "Readme",
+                                         "NoModify", "NoRepair",
                                          "QuietUninstallString", "InstallLocation", "EstimatedSize", "DisplayVersion"};
     std::vector<std::string> names = ValueNames(HKEY_LOCAL_MACHINE, entry);
     std::sort(expected.begin(), expected.end());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, expected) << "no URLUpdateInfo and RegOwner without parameters";
+    EXPECT_EQ(names, expected);
     const std::string displayName = GetString(HKEY_LOCAL_MACHINE, entry, "DisplayName");
     EXPECT_EQ(displayName.substr(0, name_.size() + 15), name_ + " (Installation ") << displayName;
     EXPECT_EQ(displayName.back(), ')');
@@ -277,6 +279,9 @@ TEST_F(UninstallRegistrationTest, WritesImageAndEveryValueInOrder)
         << "a path with blanks is quoted";
     EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, entry, "Publisher"), "Brumo");
     EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, entry, "HelpLink"), "http://b.example/");
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, entry, "URLUpdateInfo"), "*PgmPath*")
+        << "written unexpanded, the first of two items";
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, entry, "RegOwner"), "A Owner");
     EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, entry, "Readme"), dir_.File("Readme.txt"));
     EXPECT_EQ(GetDword(HKEY_LOCAL_MACHINE, entry, "NoModify"), 1u);
     EXPECT_EQ(GetDword(HKEY_LOCAL_MACHINE, entry, "NoRepair"), 1u);
