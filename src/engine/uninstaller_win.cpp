@@ -25,28 +25,44 @@ const int ShellFolderIds[] = {
     CSIDL_WINDOWS,          CSIDL_SYSTEM,
 };
 
+std::vector<std::string> ProtectedShellFolders()
+{
+    std::vector<std::string> folders;
+    for (int id : ShellFolderIds) {
+        char shellPath[MAX_PATH] = {};
+        if (SUCCEEDED(SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, shellPath)))
+            folders.push_back(WithoutTrailingBackslashes(shellPath));
+    }
+    folders.push_back(WithoutTrailingBackslashes(ProgramFilesFolder()));
+    return folders;
+}
+
+bool IsAmong(const std::vector<std::string>& folders, const std::string& path)
+{
+    const std::string folder = WithoutTrailingBackslashes(path);
+    if (folder.empty()) return false;
+    for (const std::string& protectedFolder : folders)
+        if (SameTextIgnoreCase(protectedFolder, folder)) return true;
+    return false;
+}
+
 class TFileSystemActions : public TUninstallActions {
 public:
     void DeleteFileAt(const std::string& path) override { DeleteFileA(path.c_str()); }
     void RemoveEmptyFolder(const std::string& path) override
     {
-        if (!IsProtectedShellFolder(path)) RemoveDirectoryA(path.c_str());
+        if (!IsAmong(protected_, path)) RemoveDirectoryA(path.c_str());
     }
+
+private:
+    const std::vector<std::string> protected_ = ProtectedShellFolders();
 };
 
 } // namespace
 
 bool IsProtectedShellFolder(const std::string& path)
 {
-    const std::string folder = WithoutTrailingBackslashes(path);
-    if (folder.empty()) return false;
-    for (int id : ShellFolderIds) {
-        char shellPath[MAX_PATH] = {};
-        if (SUCCEEDED(SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, shellPath)) &&
-            SameTextIgnoreCase(WithoutTrailingBackslashes(shellPath), folder))
-            return true;
-    }
-    return SameTextIgnoreCase(WithoutTrailingBackslashes(ProgramFilesFolder()), folder);
+    return IsAmong(ProtectedShellFolders(), path);
 }
 
 void BuildUninstaller()
