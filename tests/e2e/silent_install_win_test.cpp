@@ -245,7 +245,8 @@ TEST_F(SilentSetupTest, InstallReinstallAndUninstall)
     EXPECT_EQ(run.StandardError, "");
     EXPECT_TRUE(Entries().empty()) << "the registration is removed";
     for (const TPackageFile& file : Files) {
-        if (!file.KeepExisting) EXPECT_FALSE(PathExists(pgm_ + file.Name)) << file.Name;
+        if (file.KeepExisting) continue;
+        EXPECT_FALSE(PathExists(pgm_ + file.Name)) << file.Name;
     }
     EXPECT_TRUE(PathExists(pgm_ + "DemoData\\Data.ada")) << "data files stay";
     EXPECT_TRUE(PathExists(pgm_ + "DemoData\\Settings.txt")) << "not listed by the second installation";
