@@ -168,9 +168,9 @@ void LayOut(HWND dialog, const DialogState& state)
     SIZE textSize = MeasureText(dc, state.text, DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS, MaxTextWidth);
     int buttonWidth = ButtonMinWidth;
     int buttonCount = 0;
-    for (const ButtonKind& kind : ButtonKinds) {
-        if (!(state.buttons & kind.flag)) continue;
-        SIZE captionSize = MeasureText(dc, kind.caption, DT_SINGLELINE, 0);
+    for (const ButtonKind& buttonKind : ButtonKinds) {
+        if (!(state.buttons & buttonKind.flag)) continue;
+        SIZE captionSize = MeasureText(dc, buttonKind.caption, DT_SINGLELINE, 0);
         buttonWidth = std::max(buttonWidth, static_cast<int>(captionSize.cx) + ButtonPadding);
         ++buttonCount;
     }
@@ -197,13 +197,13 @@ void LayOut(HWND dialog, const DialogState& state)
     int defaultId = DefaultButtonId(state.buttons);
     int left = (clientWidth - rowWidth) / 2;
     bool first = true;
-    for (const ButtonKind& kind : ButtonKinds) {
-        if (!(state.buttons & kind.flag)) continue;
-        DWORD style = WS_TABSTOP | (kind.id == defaultId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | (first ? WS_GROUP : 0);
-        HWND button = CreateChild(dialog, L"BUTTON", kind.caption, style, kind.id,
+    for (const ButtonKind& buttonKind : ButtonKinds) {
+        if (!(state.buttons & buttonKind.flag)) continue;
+        DWORD style = WS_TABSTOP | (buttonKind.id == defaultId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | (first ? WS_GROUP : 0);
+        HWND button = CreateChild(dialog, L"BUTTON", buttonKind.caption, style, buttonKind.id,
                                   RECT{left, buttonTop, left + buttonWidth, buttonTop + ButtonHeight}, state.font,
-                                  kind.name);
-        if (kind.id == defaultId && button) SetFocus(button);
+                                  buttonKind.name);
+        if (buttonKind.id == defaultId && button) SetFocus(button);
         left += buttonWidth + ButtonGap;
         first = false;
     }
@@ -237,8 +237,8 @@ INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         int id = LOWORD(wParam);
         // Esc, the close box and Alt+F4 all arrive as IDCANCEL.
         if (id == IDCANCEL) id = EscapeButtonId(state->buttons);
-        for (const ButtonKind& kind : ButtonKinds) {
-            if (kind.id == id && (state->buttons & kind.flag)) {
+        for (const ButtonKind& buttonKind : ButtonKinds) {
+            if (buttonKind.id == id && (state->buttons & buttonKind.flag)) {
                 EndDialog(dialog, id);
                 return TRUE;
             }
