@@ -36,5 +36,8 @@ test-win64:
 demo: build
 	@if [ -x scripts/demo.sh ]; then scripts/demo.sh; else echo "The demo product comes with the packer; not built yet."; exit 1; fi
 
+bench: build
+	@scripts/bench.sh
+
 clean:
 	rm -rf build dist

@@ -9,6 +9,7 @@ packages=(
   zlib1g-dev libz-mingw-w64-dev libjpeg62-turbo-dev libdeflate-dev
   googletest libgtest-dev
   dpkg-dev nasm
+  nsis time
 )
 
 missing=()
