@@ -356,6 +356,7 @@ def measure_size(size_mb, seed, runs, profile, prefix):
     inflate = json.loads(run([str(BENCHINFLATE), "--installer", str(size_dir / "ours.exe"), "--payload",
                               str(payload), "--repeat", "3"], capture_output=True, text=True).stdout)
 
+    load_before = os.getloadavg()[0]
     installers = {"ours": size_dir / "ours.exe", "peer": size_dir / "peer.exe"}
     samples = {"ours": [], "peer": [], "floor": []}
     log("warm-up: one install each, checked byte for byte")
@@ -379,6 +380,7 @@ def measure_size(size_mb, seed, runs, profile, prefix):
         "baseline": {"wall": stats([b["wall_s"] for b in baseline]),
                      "peak_kb": max(b["peak_kb"] for b in baseline)},
         "profiles": profiles,
+        "load": [load_before, os.getloadavg()[0]],
         "machine": machine_facts(),
     }
     for kind in ("ours", "peer"):
@@ -417,6 +419,14 @@ def mb(value):
     return f"{value / 1e6:,.1f} MB"
 
 
+def readable_dso(dso):
+    if dso.startswith("[JIT]"):
+        return "program code in anonymous memory (the PE image, no symbols)"
+    if dso == "[kernel.kallsyms]":
+        return "Linux kernel"
+    return dso
+
+
 def render_size(r):
     ours, peer = r["installers"]["ours"], r["installers"]["peer"]
     p = r["payload"]
@@ -426,7 +436,8 @@ def render_size(r):
                  f"({mb(p['text_bytes'])}), random binaries {p['binary_files']:,} ({mb(p['binary_bytes'])}), "
                  f"small files {p['small_files']:,} ({mb(p['small_bytes'])}); largest file {mb(largest)}. "
                  f"Machine: {r['machine']['cpu']}, {r['machine']['cores']} cores, {r['machine']['wine']}. "
-                 f"{r['runs']} measured runs each after one warm-up, alternating.")
+                 f"{r['runs']} measured runs each after one warm-up, alternating; load average "
+                 f"{r['load'][0]:.1f} before and {r['load'][1]:.1f} after (the machine is shared).")
     lines.append("")
     lines.append("| installer | file size | of payload | wall min | wall median | wall max | peak memory (median) "
                  "| user CPU | system CPU | wineserver CPU |")
@@ -490,7 +501,7 @@ def render_size(r):
             for part in ("installer", "wineserver"):
                 rows = prof[part]
                 if rows:
-                    text = ", ".join(f"{dso} {share:.0f}%" + ("" if comm in dso else f" ({comm})")
+                    text = ", ".join(f"{readable_dso(dso)} {share:.0f}%" + ("" if comm in dso else f" ({comm})")
                                      for share, comm, dso in rows)
                     lines.append(f"- {kind}, {part}: {text}")
         lines.append("")
@@ -518,12 +529,20 @@ in the warm-up run.
 
 
 def write_results(new_sections):
+    """Replaces the sections of the sizes measured now; keeps the others and
+    the hand-written notes."""
     sections = {}
+    notes = ""
     if RESULTS.is_file():
-        for match in re.finditer(r"<!-- size (\d+) -->\n(.*?)<!-- end size \1 -->", RESULTS.read_text(), re.S):
+        text = RESULTS.read_text()
+        for match in re.finditer(r"<!-- size (\d+) -->\n(.*?)<!-- end size \1 -->", text, re.S):
             sections[int(match.group(1))] = match.group(2)
+        match = re.search(r"<!-- notes -->.*?<!-- end notes -->\n", text, re.S)
+        notes = match.group(0) if match else ""
     sections.update(new_sections)
     body = [HEADER]
+    if notes:
+        body.append(notes)
     for size in sorted(sections):
         body.append(f"<!-- size {size} -->\n{sections[size].rstrip()}\n<!-- end size {size} -->\n")
     RESULTS.write_text("\n".join(body))
