@@ -218,6 +218,22 @@ TEST_F(MainFormTest, PanelsStayCentredAlsoWhenLargerThanTheWindow)
         EXPECT_FALSE(IsWindowVisible(Find(name))) << name << " after ShowPanel(none)";
 }
 
+TEST_F(MainFormTest, SwitchingThroughEveryLanguageLeadsBackToTheGermanCaptions)
+{
+    // Captions are translated from the language shown, so every translation
+    // must be found again by its own wording.
+    std::vector<std::pair<HWND, std::string>> german;
+    for (int i = 0; i < form_->Form->ComponentCount(); ++i)
+        if (HWND window = static_cast<TWinComponent*>(form_->Form->Components(i))->Handle())
+            german.emplace_back(window, Text(window));
+    for (const char* language : Languages) {
+        form_->SelectLanguage(language);
+        ASSERT_EQ(MLSystem->CurrentLng, language);
+    }
+    for (const char* language : {"HU", "FR", "PL", "IT", "ES", "EN", "HU", "DE"}) form_->SelectLanguage(language);
+    for (const auto& [window, text] : german) EXPECT_EQ(Text(window), text) << ComponentName(window);
+}
+
 TEST_F(MainFormTest, ChoosingALanguageTranslatesEveryCaption)
 {
     SendMessageA(Find("LngEnglishRadio"), BM_CLICK, 0, 0);
@@ -466,6 +482,39 @@ TEST_F(MainFormTest, EveryPanelInEveryLanguageFitsAndIsPhotographed)
         }, [] { return AskPersonsTerm(); }, found);
         EXPECT_TRUE(found) << language;
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MainFormInstaller, CreationRunsThePathCommandsOfTheScript)
+{
+    TempDir folder;
+    const std::string installer = folder.File("Setup.exe");
+    const std::string script = "action=path,PgmPath=*Programs*\\Morvane\\,Registry=Brumo\\MorvaneFormTest,"
+                               "Version=2012-01,\"MyStartMenu=*StartMenu*\\Morvane\\\"\r\n";
+    WriteTestFile(installer, "MZ" + MakeSection(SectionBeginningMark, "") +
+                                 MakeSection(SectionSetupCmd, CompressString(script, LevelDefault)) +
+                                 MakeSection(SectionSetupBin, CompressString("", LevelDefault)));
+    UseSectionsFile(installer);
+    InitMultiLingua(0x0407, 1252);
+    ResetEngineState();
+    {
+        TBvSetupForm1 form;
+        EXPECT_EQ(Engine.SetupVersion, "2012-01");
+        EXPECT_EQ(Engine.RegistryKey, "SOFTWARE\\Brumo\\MorvaneFormTest");
+        ASSERT_GT(Engine.PgmPath.size(), 9u) << Engine.ErrorText;
+        EXPECT_EQ(Engine.PgmPath.substr(Engine.PgmPath.size() - 9), "\\Morvane\\");
+        EXPECT_EQ(Engine.OwnerWindow, form.Handle());
+        EXPECT_TRUE(Engine.QuietErrors);
+        EXPECT_EQ(form.CurrentPanel, form.LngPanel);
+        form.ShowInstallQuestion();
+        EXPECT_EQ(Text(FindComponent(form.Handle(), "PgmPathEd")), Engine.PgmPath);
+    }
+    UseSectionsFile("");
+    DoneMultiLingua();
+    ResetEngineState();
 }
 
 }  // namespace
