@@ -2,13 +2,20 @@
 
 #include <commctrl.h>
 
+#include <commdlg.h>
+
 #include <exception>
+#include <functional>
 
 #include "app/message_dialogs_win.h"
 #include "app/resources/resource_ids.h"
+#include "engine/command_line.h"
 #include "engine/command_text.h"
 #include "engine/engine_state.h"
+#include "engine/folders.h"
 #include "engine/product_registry.h"
+#include "engine/program_folder.h"
+#include "engine/program_settings.h"
 #include "engine/setup_script.h"
 #include "engine/uninstaller.h"
 #include "engine/unattended_options.h"
@@ -16,6 +23,8 @@
 #include "lang/ml_startup.h"
 #include "lang/translation.h"
 #include "lang/window_translation.h"
+#include "util/nt_security.h"
+#include "app/persons_form_win.h"
 
 namespace {
 
@@ -465,19 +474,126 @@ void TBvSetupForm1::BringToForeground()
     AttachThreadInput(ownThread, foregroundThread, FALSE);
 }
 
+void TBvSetupForm1::RunBusy(const std::function<void()>& work)
+{
+    // The window ignores input while the long work runs, also when it fails.
+    struct BusyScope {
+        bool& flag;
+        explicit BusyScope(bool& busy) : flag(busy) { flag = true; }
+        ~BusyScope() { flag = false; }
+    } scope(busy_);
+    ProcessPendingMessages();
+    work();
+}
+
 void TBvSetupForm1::StartBtnClick()
 {
-    // The install flow.
+    std::string folder = PgmPathEd->GetText();
+    if (!ValidateProgramFolder(folder)) {
+        ShowMessageDialog(Handle(), MessageKind::Error, Unit1Text(4), MessageOk);
+        if (folder.empty()) PgmPathEd->SetText(Engine.PgmPath);
+        return;
+    }
+    if (!UserIsAdministrator()) {
+        ShowPanel(nullptr);
+        if (ShowMessageDialog(Handle(), MessageKind::Confirmation, GetLngText(1), MessageYes | MessageCancel) !=
+            MessageResult::Yes) {
+            Close();
+            return;
+        }
+    }
+    const std::string oldProgram = folder + "Morvane.exe";
+    if (FileExists(oldProgram) && !DeleteFileA(oldProgram.c_str())) {
+        ShowMessageDialog(Handle(), MessageKind::Error, Unit1Text(6), MessageOk);
+        return;
+    }
+    ShowPanel(ProgressPanel);
+    const bool createDesktopLinks = SendMessageA(CreateDesktopLinkCheck->Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    const LngCode language = MLSystem ? MLSystem->CurrentLng : LngCode("DE");
+    bool success = false;
+    RunBusy([&] { success = RunInstallation(folder, createDesktopLinks, language); });
+    ShowPanel(nullptr);
+    if (!success) {
+        ShowMessageDialog(Handle(), MessageKind::Error, Unit1Text(7), MessageOk);
+        Close();
+        return;
+    }
+    if (!Engine.MainProgram.empty()) {
+        WriteProgramSettings([] { return AskPersonsTerm(); });
+        RemoveObsoleteFiles();
+        ShowMessageDialog(Handle(), MessageKind::Information, Unit1Text(9), MessageOk);
+    } else {
+        ShowMessageDialog(Handle(), MessageKind::Information, Unit1Text(8), MessageOk);
+    }
+    ProcessPendingMessages();
+    LaunchMainProgram();
+    Close();
+}
+
+namespace {
+
+// Without blanks and control characters at both ends.
+std::string TrimControlChars(const std::string& text)
+{
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && static_cast<unsigned char>(text[first]) <= 32) ++first;
+    while (last > first && static_cast<unsigned char>(text[last - 1]) <= 32) --last;
+    return text.substr(first, last - first);
+}
+
+} // namespace
+
+std::string ChooserStartFolder(const std::string& edited)
+{
+    std::string folder = TrimControlChars(edited);
+    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    auto programFiles = [] { return WithoutTrailingBackslashes(ProgramFilesFolder()); };
+    if (folder.empty()) folder = programFiles();
+    if (!IsFolder(folder)) {
+        folder = ParentFolder(folder);
+        if (!IsFolder(folder)) folder = programFiles();
+    }
+    return folder;
+}
+
+std::string ChosenProgramFolder(const std::string& fileName)
+{
+    std::string folder = FolderPartOf(fileName);
+    if (AsciiLowerCase(folder).find("morvane") == std::string::npos) folder += "Morvane\\";
+    return folder;
 }
 
 void TBvSetupForm1::ChooseBtnClick()
 {
-    // The folder choice of the install flow.
+    const std::string title = Unit1Text(14);
+    if (OpenDialogFileName.empty()) OpenDialogFileName = ChooserStartFolder(PgmPathEd->GetText()) + "\\" + title;
+    std::string buffer = OpenDialogFileName;
+    buffer.resize(4096, '\0');
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Handle();
+    // One filter that matches no real file, so that only folders show.
+    dialog.lpstrFilter = "Directory\0*.nofiles\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = buffer.data();
+    dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+    dialog.lpstrTitle = title.c_str();
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_DONTADDTORECENT | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameA(&dialog)) return;
+    OpenDialogFileName = buffer.c_str();
+    PgmPathEd->SetText(ChosenProgramFolder(OpenDialogFileName));
 }
 
 void TBvSetupForm1::UninstStartBtnClick()
 {
-    // The removal flow.
+    ProgressLabel->SetText(Unit1Text(11));
+    ShowPanel(ProgressPanel);
+    RunBusy([] {
+        DeleteReminderShortcut(Unit1Text(10));
+        RunUninstall();
+    });
+    Close();
 }
 
 void TBvSetupForm1::RunHandler(void (TBvSetupForm1::*handler)())

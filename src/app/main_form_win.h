@@ -4,6 +4,7 @@
 // progress, removal question). Installer and uninstaller share it.
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,6 +26,13 @@ int CenteredOffset(int outer, int inner);
 // The version line's product part: text 1, with " (Version <version>)" when
 // the version is known; at most 255 characters.
 std::string ProductVersionName(const std::string& setupVersion);
+
+// Where the folder dialog opens first: the edited folder (trimmed, without one
+// final "\" or "/"), else its parent, else the program-files folder.
+std::string ChooserStartFolder(const std::string& edited);
+// The program folder for a name chosen in the folder dialog: its folder part,
+// with "Morvane\" appended unless the product name is in it.
+std::string ChosenProgramFolder(const std::string& fileName);
 
 // The panel and the buttons Enter and Esc press on it.
 struct TPanelKeys {
@@ -137,6 +145,9 @@ private:
     void DrawLabel(const DRAWITEMSTRUCT& item);
     void RunHandler(void (TBvSetupForm1::*handler)());
     void SetRadio(TWinComponent* radio, bool checked);
+    // Runs long work with the window ignoring input, after the pending
+    // messages were processed once so that the progress panel is painted.
+    void RunBusy(const std::function<void()>& work);
 
     JpegBackground background_;
     std::map<int, TWinComponent*> controlIds_;

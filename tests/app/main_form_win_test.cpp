@@ -518,3 +518,23 @@ TEST(MainFormInstaller, CreationRunsThePathCommandsOfTheScript)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FolderChoice, StartFolderAndChosenProgramFolder)
+{
+    TempDir folder;
+    const std::string existing = folder.Path().string();
+    EXPECT_EQ(ChooserStartFolder("  " + existing + "\\  "), existing) << "trimmed, one final backslash dropped";
+    EXPECT_EQ(ChooserStartFolder(existing + "\\Morvane\\"), existing) << "a missing folder opens its parent";
+    const std::string programFiles = ChooserStartFolder("");
+    EXPECT_FALSE(programFiles.empty());
+    EXPECT_NE(programFiles.back(), '\\');
+    EXPECT_EQ(ChooserStartFolder("Q:\\no\\such\\place"), programFiles) << "neither the folder nor its parent exist";
+
+    EXPECT_EQ(ChosenProgramFolder("C:\\Tools\\In den Zielordner springen"), "C:\\Tools\\Morvane\\");
+    EXPECT_EQ(ChosenProgramFolder("D:\\MORVANE\\In den Zielordner springen"), "D:\\MORVANE\\");
+    EXPECT_EQ(ChosenProgramFolder("E:\\Apps\\morvane2\\x"), "E:\\Apps\\morvane2\\");
+}
+
+}  // namespace

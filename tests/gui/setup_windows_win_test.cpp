@@ -60,13 +60,18 @@ std::string WithoutLanguage(const std::string& text, const std::string& code)
     return result;
 }
 
+const char ReadmeText[] = "Morvane test file\r\n";
+
+// An installer whose script names its folders and saves one text file.
 std::string MakeInstaller(const std::string& languageText)
 {
     const std::string script = "action=path,PgmPath=*Programs*\\Morvane\\,Registry=Brumo\\MorvaneGuiTest,"
-                               "Version=2012-01,\"MyStartMenu=*StartMenu*\\Morvane\\\"\r\n";
+                               "Version=2012-01,\"MyStartMenu=*StartMenu*\\Morvane\\\"\r\n"
+                               "action=save,OrigLen=" + std::to_string(sizeof ReadmeText - 1) +
+                               ",Filename=*PgmPath*\\readme.txt\r\n";
     return SetupImage() + MakeSection(SectionBeginningMark, "") + MakeSection(SectionSetupLng, languageText) +
            MakeSection(SectionSetupCmd, CompressString(script, LevelDefault)) +
-           MakeSection(SectionSetupBin, CompressString("", LevelDefault));
+           MakeSection(SectionSetupBin, CompressString(ReadmeText, LevelDefault));
 }
 
 std::string MakeUninstaller(const std::string& listSection)
@@ -186,6 +191,12 @@ std::string Text(HWND window)
 bool Checked(HWND window)
 {
     return SendMessageA(window, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SetText(HWND window, const std::string& text)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 10000, &result);
 }
 
 void Click(HWND window)
@@ -438,6 +449,46 @@ TEST_F(SetupWindows, ACorruptUninstallListEndsInTheErrorDisplayAndAWindowWithout
     Shot(window, "WindowWithoutPanel");
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(setup.WaitForExit(), 0u);
+}
+
+TEST_F(SetupWindows, StartRefusesBadFoldersThenInstallsAndReportsSuccess)
+{
+    const std::string installer = Write("Setup.exe", MakeInstaller(DemoLanguageFile()));
+    const std::string target = folder_.File("Programme\\Morvane");
+    Child setup(installer);
+    HWND window = MainWindow(setup);
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(Visible(window, "LngPanel"), nullptr);
+    Click(FindComponent(window, "LngEnglishRadio"));
+    Click(FindComponent(window, "LngOkBtn"));
+    ASSERT_NE(Visible(window, "AskPanel"), nullptr);
+    HWND edit = FindComponent(window, "PgmPathEd");
+    const std::string proposed = Text(edit);
+
+    for (const std::string& refused : {std::string("D:"), std::string("Morvane"), std::string("   ")}) {
+        SetText(edit, refused);
+        PostMessageA(FindComponent(window, "StartBtn"), BM_CLICK, 0, 0);
+        HWND message = WaitFor([&] { return TopWindow(setup.Id(), "", MessageDialogName); });
+        ASSERT_NE(message, nullptr) << refused;
+        EXPECT_EQ(Text(message), "Fehler");
+        EXPECT_EQ(Text(FindComponent(message, MessageTextName)), "The folder you entered cannot be used.") << refused;
+        Click(FindComponent(message, MessageOkName));
+        Settle(window);
+        EXPECT_TRUE(IsWindowVisible(FindComponent(window, "AskPanel"))) << "the question stays";
+        EXPECT_EQ(Text(edit), refused == "   " ? proposed : refused) << "an empty entry gets the proposal back";
+    }
+
+    SetText(edit, "  " + target + "  ");
+    PostMessageA(FindComponent(window, "StartBtn"), BM_CLICK, 0, 0);
+    HWND message = WaitFor([&] { return TopWindow(setup.Id(), "", MessageDialogName); });
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(Text(message), "Informationen");
+    EXPECT_EQ(Text(FindComponent(message, MessageTextName)), "The installation was completed successfully.");
+    EXPECT_FALSE(IsWindowVisible(FindComponent(window, "AskPanel")));
+    EXPECT_FALSE(IsWindowVisible(FindComponent(window, "ProgressPanel")));
+    Click(FindComponent(message, MessageOkName));
+    EXPECT_EQ(setup.WaitForExit(), 0u);
+    EXPECT_EQ(ReadTestFile(target + "\\readme.txt"), ReadmeText) << "the script ran into the trimmed folder";
 }
 
 TEST_F(SetupWindows, EveryPanelInEveryLanguageIsPhotographed)
