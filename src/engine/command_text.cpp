@@ -34,9 +34,10 @@ std::vector<std::string> SplitLines(const std::string& text)
     return lines;
 }
 
-TParams SplitCommaText(const std::string& line)
+TParams SplitCommaText(const std::string& line, bool* unclosedQuote)
 {
     TParams items;
+    if (unclosedQuote) *unclosedQuote = false;
     // A zero byte ends the line, as it ends the script.
     const std::size_t n = std::min(line.find('\0'), line.size());
     std::size_t i = 0;
@@ -60,7 +61,10 @@ TParams SplitCommaText(const std::string& line)
                 item += line[i++];
             }
             // Without a closing quote the item is the rest of the line but its last character.
-            if (!closed && !item.empty()) item.pop_back();
+            if (!closed) {
+                if (!item.empty()) item.pop_back();
+                if (unclosedQuote) *unclosedQuote = true;
+            }
         } else {
             while (i < n && line[i] != ',' && static_cast<unsigned char>(line[i]) > 32) item += line[i++];
         }

@@ -14,7 +14,9 @@ std::vector<std::string> SplitLines(const std::string& text);
 
 // Splits one script line into items by the comma-text rules (quotes, doubled
 // quotes, blanks ending unquoted items, a trailing comma adding an empty item).
-TParams SplitCommaText(const std::string& line);
+// With unclosedQuote given, it tells whether a quoted item ran to the end of
+// the line without its closing quote (the item then lost its last character).
+TParams SplitCommaText(const std::string& line, bool* unclosedQuote = nullptr);
 
 // The value of the first item whose name (the text before the first '=')
 // equals name without regard to letter case; empty when there is none.

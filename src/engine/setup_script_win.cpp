@@ -8,6 +8,7 @@
 #include "container/zlib_wrapper.h"
 #include "engine/command_text.h"
 #include "engine/engine_state.h"
+#include "engine/script_actions.h"
 #include "util/exception.h"
 #include "util/win_handles.h"
 
@@ -46,36 +47,30 @@ void ReportError(const std::string& message)
 bool ExecuteCommand(const std::string& line, TPayload& payload)
 {
     const TParams params = SplitCommaText(line);
-    const std::string action = ParamValue(params, "action").substr(0, ActionLength);
-    if (action.empty()) return false;
-    switch (action[0]) {
-    case 'd':
-        if (action != "desktopini") return false;
+    switch (ScriptActionOf(ParamValue(params, "action").substr(0, ActionLength))) {
+    case TScriptAction::DesktopIni:
         DesktopIniCommand(params);
         return true;
-    case 'e':
-        if (action != "exec") return false;
+    case TScriptAction::Exec:
         ExecCommand(params);
         return true;
-    case 'i':
-        if (action != "icon") return false;
+    case TScriptAction::Icon:
         IconCommand(params);
         return true;
-    case 'p':
-        if (action != "path") return false;
+    case TScriptAction::Path:
         PathCommand(params);
         return true;
-    case 's':
-        if (action == "save") return SaveCommand(params, payload, false);
-        if (action == "saveifnotexists") return SaveCommand(params, payload, true);
-        return false;
-    case 'u':
-        if (action != "uninst") return false;
+    case TScriptAction::Save:
+        return SaveCommand(params, payload, false);
+    case TScriptAction::SaveIfNotExists:
+        return SaveCommand(params, payload, true);
+    case TScriptAction::Uninst:
         UninstCommand(params);
         return true;
-    default:
-        return false;
+    case TScriptAction::Unknown:
+        break;
     }
+    return false;
 }
 
 bool RunSetupScript(bool pathOnly)

@@ -46,6 +46,31 @@ TEST(SplitCommaText, FollowsTheItemRules)
     EXPECT_TRUE(SplitCommaText("   ").empty());
 }
 
+TEST(SplitCommaText, ReportsAQuoteLeftOpen)
+{
+    const struct {
+        const char* line;
+        bool unclosed;
+    } cases[] = {
+        {"action=save,\"Filename=a b", true},
+        {"\"", true},
+        {"a,\"b\"\",c", true},  // the doubled quote does not close the item
+        {"\"x\"\"\"", false},
+        {"\"a b\",\"c, d\"", false},
+        {"a=\"b", false},  // a quote inside an unquoted item is text
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        bool unclosed = !c.unclosed;
+        const TParams items = SplitCommaText(c.line, &unclosed);
+        EXPECT_EQ(unclosed, c.unclosed) << c.line;
+        EXPECT_EQ(items, SplitCommaText(c.line)) << "the report does not change the items: " << c.line;
+    }
+    bool unclosed = true;
+    SplitCommaText(std::string("a,\0\"b", 5), &unclosed);
+    EXPECT_FALSE(unclosed) << "a zero byte ends the line before the quote";
+}
+
 TEST(ParamValue, FirstItemWithTheNameLetterCaseIgnored)
 {
     const TParams params = SplitCommaText("OrigLen=5,origlen=7,Action=save,bare,Expr=a=b,Empty=");

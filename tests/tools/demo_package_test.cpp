@@ -20,9 +20,10 @@ TEST(DemoPackage, HasTheProductsCommandShapesAndItsSourcesExist)
     int icons = 0, desktopInis = 0, uninsts = 0, execs = 0, keptData = 0;
     std::string firstSaved;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const TParams items = SplitCommaText(lines[i]);
+        bool unclosedQuote = false;
+        const TParams items = SplitCommaText(lines[i], &unclosedQuote);
         const std::string action = ParamValue(items, "action");
-        EXPECT_FALSE(HasUnclosedQuote(lines[i])) << "line " << i + 1;
+        EXPECT_FALSE(unclosedQuote) << "line " << i + 1;
         EXPECT_TRUE(ItemsWithoutName(items).empty()) << "line " << i + 1 << ": " << lines[i];
         if (i == 0) {
             EXPECT_EQ(action, "path");

@@ -127,8 +127,10 @@ void ExpandSaveDir(const std::string& origin, const TParams& items, const fs::pa
 
 void ReadLine(const std::string& origin, const std::string& line, const fs::path& packageFolder, Package& package)
 {
-    if (HasUnclosedQuote(line)) Fail(origin, "unbalanced quote");
-    const TParams items = SplitCommaText(line);
+    bool unclosedQuote = false;
+    const TParams items = SplitCommaText(line, &unclosedQuote);
+    // The installer would silently drop the line's last character.
+    if (unclosedQuote) Fail(origin, "unbalanced quote");
     if (!HasParam(items, "action")) Fail(origin, "no action (every line needs action=...)");
     const std::string action = ParamValue(items, "action");
     const bool isSave = action == "save" || action == "saveifnotexists";
