@@ -1,6 +1,7 @@
 #include "engine/unattended_options.h"
 
 #include "engine/command_line.h"
+#include "lang/ml_startup.h"
 
 namespace {
 
@@ -19,6 +20,11 @@ std::string AsciiUpperCase(const std::string& text)
     for (char& c : upper)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return upper;
+}
+
+bool IsLoadedLanguage(const std::string& code)
+{
+    return MLSystem && MLSystem->IndexOfLanguage(code) >= 0;
 }
 
 } // namespace
@@ -83,4 +89,21 @@ std::string PreselectedLanguage(unsigned primaryLanguage)
     case 0x15: return "PL";
     default: return "EN";
     }
+}
+
+bool ChooseUnattendedLanguage(const TUnattendedOptions& options, unsigned primaryLanguage, std::string& code)
+{
+    const std::string base = MLSystem ? MLSystem->BaseLng : std::string("DE");
+    code = base;
+    if (options.HasLanguage) {
+        if (options.Language != base && !IsLoadedLanguage(options.Language)) {
+            code.clear();
+            return false;
+        }
+        code = options.Language;
+        return true;
+    }
+    const std::string preselected = PreselectedLanguage(primaryLanguage);
+    if (!preselected.empty() && IsLoadedLanguage(preselected)) code = preselected;
+    return true;
 }

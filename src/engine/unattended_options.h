@@ -35,3 +35,9 @@ bool ParseUnattendedArguments(const std::vector<std::string>& arguments, bool un
 // empty for German (the base language stays), "ES", "FR", "HU", "IT", "PL",
 // else "EN".
 std::string PreselectedLanguage(unsigned primaryLanguage);
+
+// The language of a silent installation, from the loaded texts (MLSystem): a
+// requested language the texts hold, or the base language "DE"; without a
+// request the preselection for primaryLanguage when the texts hold it, else
+// "DE". False, code empty, when the requested language is not in the texts.
+bool ChooseUnattendedLanguage(const TUnattendedOptions& options, unsigned primaryLanguage, std::string& code);

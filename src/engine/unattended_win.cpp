@@ -6,12 +6,16 @@
 
 #include "engine/command_text.h"
 #include "engine/engine_state.h"
-#include "engine/language_text_scan.h"
+#include "engine/language_texts.h"
 #include "engine/product_registry.h"
 #include "engine/program_folder.h"
 #include "engine/program_settings.h"
 #include "engine/setup_script.h"
 #include "engine/uninstaller.h"
+#include "lang/ml_startup.h"
+#include "lang/translation.h"
+#include "lang/window_translation.h"
+#include "util/file_helpers.h"
 #include "util/win_handles.h"
 
 namespace {
@@ -49,39 +53,12 @@ int Fail(int exitCode, const std::string& message)
     return exitCode;
 }
 
-bool IsLoadedLanguage(const std::string& code)
-{
-    for (const std::string& loaded : LanguageCodesOfText(Engine.LanguageFileText))
-        if (loaded == code) return true;
-    return false;
-}
-
-// The language a window would show: the requested one, else the system's
-// preselection when the texts hold it, else the base language.
-bool ChooseLanguage(const TUnattendedOptions& options, std::string& code)
-{
-    code = "DE";
-    if (options.HasLanguage) {
-        if (options.Language != code && !IsLoadedLanguage(options.Language)) return false;
-        code = options.Language;
-        return true;
-    }
-    const std::string preselected = PreselectedLanguage(GetSystemDefaultLangID() & 0x3FF);
-    if (!preselected.empty() && IsLoadedLanguage(preselected)) code = preselected;
-    return true;
-}
-
+// The reminder shortcut's name in the language chosen at installation, as the
+// uninstall window shows it.
 std::string ReminderLinkName(const std::string& languageCode)
 {
-    const std::u16string translated =
-        TranslateByGermanText(Engine.LanguageFileText, ReminderLinkGermanName, languageCode);
-    if (translated.empty()) return ReminderLinkGermanName;
-    const std::wstring wide(translated.begin(), translated.end());
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                         nullptr);
-    std::string name(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), name.data(), size, nullptr, nullptr);
-    return name;
+    SwitchLanguage(MLSystem->CurrentLng, CutLngCode(languageCode), LngCode());
+    return TranslateText(ReminderLinkGermanName);
 }
 
 int UnattendedInstall(const TUnattendedOptions& options)
@@ -94,7 +71,7 @@ int UnattendedInstall(const TUnattendedOptions& options)
     std::string folder = options.HasFolder ? options.Folder : Engine.PgmPath;
     if (!ValidateProgramFolder(folder)) return Fail(UnattendedBadArguments, "the folder cannot be used: " + folder);
     std::string language;
-    if (!ChooseLanguage(options, language))
+    if (!ChooseUnattendedLanguage(options, SystemPrimaryLanguage, language))
         return Fail(UnattendedBadArguments, "the language is not in the setup texts: " + options.Language);
 
     if (!RunInstallation(folder, !options.NoDesktop, language))
@@ -120,6 +97,8 @@ int UnattendedUninstall()
 
 int RunUnattended()
 {
+    InitMultiLingua();
+    LoadStartupLanguageTexts(OwnExecutablePath());
     TUnattendedOptions options;
     std::string message;
     if (!ParseUnattendedArguments(Engine.CommandLineParams, Engine.UninstallMode, options, message))

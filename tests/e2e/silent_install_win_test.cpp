@@ -381,7 +381,8 @@ TEST_F(SilentSetupTest, LanguageFileBesideTheInstallerGoesIntoTheUninstaller)
     GetSection(SectionSetupLng, OwnSectionPart, languageSection);
     GetSection(SectionUninst, OwnSectionPart, listSection);
     UseSectionsFile("");
-    EXPECT_EQ(languageSection, Utf16LeWithMark(ansiText)) << "8-bit text kept as UTF-16 LE with its mark";
+    EXPECT_EQ(languageSection, Utf16LeWithMark(ansiText + "\r\n"))
+        << "the loaded texts kept as UTF-16 LE with its mark, each block closed by a blank line";
     EXPECT_NE(DecompressString(listSection).find("\r\nLng=HU\r\n"), std::string::npos);
 
     run = RunProgram(Quoted(pgm_ + "uninstall.exe") + " /uninst /S");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "lang/ml_startup.h"
+
 TEST(UnattendedOptions, SilentSwitchInAnyCase)
 {
     EXPECT_TRUE(SilentModeRequested({"/D=C:\\x", "/s"}));
@@ -54,4 +56,40 @@ TEST(UnattendedOptions, PreselectedLanguageFromThePrimaryLanguage)
     EXPECT_EQ(PreselectedLanguage(0x15), "PL");
     EXPECT_EQ(PreselectedLanguage(0x09), "EN");
     EXPECT_EQ(PreselectedLanguage(0x13), "EN") << "Dutch gets English";
+}
+
+TEST(UnattendedOptions, LanguageOfTheLoadedTexts)
+{
+    InitMultiLingua(0x0409, 1252);
+    LoadFromWideText(u"DE=Ordner\r\nEN=Folder\r\nHU=Mappa\r\n", true);
+    TUnattendedOptions options;
+    std::string code;
+    options.HasLanguage = true;
+    for (const char* loaded : {"EN", "HU", "DE"}) {
+        options.Language = loaded;
+        EXPECT_TRUE(ChooseUnattendedLanguage(options, 0x07, code)) << loaded;
+        EXPECT_EQ(code, loaded);
+    }
+    options.Language = "PL";
+    EXPECT_FALSE(ChooseUnattendedLanguage(options, 0x15, code)) << "PL is not in the texts";
+    EXPECT_EQ(code, "");
+
+    options = TUnattendedOptions();
+    EXPECT_TRUE(ChooseUnattendedLanguage(options, 0x0E, code));
+    EXPECT_EQ(code, "HU") << "Hungarian system: its preselection is loaded";
+    ChooseUnattendedLanguage(options, 0x15, code);
+    EXPECT_EQ(code, "DE") << "Polish system: PL is not loaded, the base language stays";
+    ChooseUnattendedLanguage(options, 0x07, code);
+    EXPECT_EQ(code, "DE");
+    ChooseUnattendedLanguage(options, 0x13, code);
+    EXPECT_EQ(code, "EN") << "Dutch system: English";
+
+    InitMultiLingua(0x0409, 1252);
+    options.HasLanguage = true;
+    options.Language = "DE";
+    EXPECT_TRUE(ChooseUnattendedLanguage(options, 0x09, code)) << "the base language needs no texts";
+    EXPECT_EQ(code, "DE");
+    options.Language = "EN";
+    EXPECT_FALSE(ChooseUnattendedLanguage(options, 0x09, code)) << "without texts only the base language";
+    DoneMultiLingua();
 }
