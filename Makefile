@@ -2,10 +2,11 @@
 #   make        build all three targets (installs what is missing first)
 #   make test   build, then run every test: natively and under Wine
 #   make demo   pack the demo product and install it under Wine
+#   make fuzz   run every fuzz target for FUZZ_SECONDS (default 60) each
 SHELL := /bin/bash
 PRESETS := win64 win32 native
 
-.PHONY: all build deps test test-native test-win64 check-dist demo bench fuzz clean $(PRESETS)
+.PHONY: all build deps test test-native test-win64 test-fuzz check-dist demo bench fuzz clean $(PRESETS)
 
 all: build
 
@@ -22,7 +23,7 @@ $(PRESETS): deps
 	@[ -f build/$@/build.ninja ] || cmake --preset $@ >/dev/null
 	cmake --build --preset $@
 
-test: build check-dist test-native test-win64
+test: build check-dist test-native test-win64 test-fuzz
 
 check-dist:
 	@scripts/check-dist.sh
@@ -32,6 +33,13 @@ test-native:
 
 test-win64:
 	scripts/run-wine-tests.sh ctest --preset win64
+
+# A short fuzz run of every target (the kept findings replay in test-native).
+test-fuzz: deps
+	FUZZ_SECONDS=20 scripts/fuzz.sh
+
+fuzz: deps
+	FUZZ_SECONDS=$${FUZZ_SECONDS:-60} scripts/fuzz.sh
 
 demo: build
 	@if [ -x scripts/demo.sh ]; then scripts/demo.sh; else echo "The demo product comes with the packer; not built yet."; exit 1; fi

@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev
   dpkg-dev nasm
   nsis time
+  clang libclang-rt-dev
 )
 
 missing=()

@@ -1,8 +1,8 @@
 #pragma once
 // Well-known folders of the target machine and folder creation. Every folder
 // the engine uses for a file or shortcut goes through EnsureFolder, which
-// records it in Engine.CreatedFolders (for the uninstaller) and grants the
-// users group full access to it.
+// records it in Engine.CreatedFolders (for the uninstaller) and, inside the
+// program and data folders, grants the users group full access to it.
 #include <string>
 
 // --- Windows builds only ---
@@ -31,7 +31,9 @@ bool CreateFolderChain(const std::string& path);
 
 // Creates the folder chain, records the folder itself (not its parents, without
 // final "\") in Engine.CreatedFolders once, letter case ignored, and grants the
-// users group full access. False for an empty path or when creation fails.
+// users group full access when the folder is Engine.PgmPath or Engine.DataPath
+// or lies below one of them; other folders keep their rights. False for an
+// empty path or when creation fails.
 bool EnsureFolder(const std::string& path);
 
 // --- portable path rules ---

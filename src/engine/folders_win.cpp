@@ -64,6 +64,16 @@ std::string CommonFolder(int id, const char* shellFoldersValue)
     return folder;
 }
 
+// Whether folder is base itself or lies below it (letter case ignored); false
+// for an empty base.
+bool IsAtOrBelow(const std::string& folder, const std::string& base)
+{
+    const std::string root = WithoutTrailingBackslashes(base);
+    if (root.empty() || folder.size() < root.size() || !SameTextIgnoreCase(folder.substr(0, root.size()), root))
+        return false;
+    return folder.size() == root.size() || folder[root.size()] == '\\';
+}
+
 } // namespace
 
 std::string ProgramFilesFolder()
@@ -124,6 +134,11 @@ bool EnsureFolder(const std::string& path)
         return true;
     if (!CreateFolderChain(folder)) return false;
     AddCreatedFolder(folder);
-    GrantUsersFullAccess(folder); // a folder without the grant is still usable
+    // The grant lets users without administrator rights change the installed
+    // program and its data. Folders elsewhere (the common desktop, the start
+    // menu's Programs folder, a product folder inside it) keep the rights they
+    // have or inherit, or any user could plant shortcuts that administrators click.
+    if (IsAtOrBelow(folder, Engine.PgmPath) || IsAtOrBelow(folder, Engine.DataPath))
+        GrantUsersFullAccess(folder); // a folder without the grant is still usable
     return true;
 }

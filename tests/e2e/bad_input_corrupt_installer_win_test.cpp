@@ -1,0 +1,184 @@
+// Damaged installers run unattended: for every section, the file cut inside
+// it, a byte of it flipped, and its stored length set past the end of the file
+// or negative. Each run ends either as a complete, correct installation or with
+// exit code 1, one line on standard error and no installed file; never with a
+// crash or a hang.
+#include <windows.h>
+
+#include <cstdint>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "container/sections.h"
+#include "container/zlib_wrapper.h"
+#include "e2e_support_win.h"
+#include "engine/command_text.h"
+#include "support/test_support.h"
+
+namespace {
+
+struct TSectionPlace {
+    std::string Name;
+    std::size_t Start = 0;      // of the marker in the file
+    std::size_t LengthAt = 0;   // of the 4-byte stored length
+    std::size_t DataSize = 0;
+};
+
+struct TVariant {
+    std::string Description;
+    std::string Bytes;
+    // The outcome that the section's format dictates: true for a certain
+    // failure, false where the damage lies in bytes the program never checks.
+    bool MustFail = false;
+};
+
+void PutLength(std::string& bytes, std::size_t at, std::uint32_t length)
+{
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
+}
+
+std::string FolderListing(const std::string& folder)
+{
+    std::string listing;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return listing;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..") listing += name + " ";
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return listing;
+}
+
+class CorruptInstallerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        product_ = "SetupE2E\\Corrupt" + std::to_string(GetCurrentProcessId());
+        files_ = {
+            {"Morvane.exe", MakeTestBytes(20000, false, 11), false, false},
+            {"Help\\manual.htm", MakeTestBytes(30000, true, 12), true, false},
+            {"Templates\\Form1.rtf", MakeTestBytes(9000, true, 13), true, false},
+        };
+        std::string payload;
+        std::vector<std::string> script = {"action=path," + QuoteItem("PgmPath=" + dir_.File("Default") + "\\") +
+                                           "," + QuoteItem("Registry=" + product_) + ",Version=2012-01,Lng=DE"};
+        for (const std::string& line : SaveLines(files_, payload)) script.push_back(line);
+        script.push_back("action=exec,params=aftersetup");
+        std::string scriptText;
+        for (const std::string& line : script) scriptText += line + "\r\n";
+
+        const std::vector<std::pair<std::string, std::string>> sections = {
+            {SectionBeginningMark, ""},
+            {SectionSetupLng, Utf16LeWithMark("// Setup\r\nDE=Setup f\xFCr\r\nEN=Setup for\r\n")},
+            {SectionSetupCmd, CompressString(scriptText, LevelDefault)},
+            {SectionSetupBin, CompressString(payload, LevelDefault)},
+        };
+        installer_ = SetupImage();
+        for (const auto& [name, data] : sections) {
+            TSectionPlace place;
+            place.Name = name;
+            place.Start = installer_.size();
+            place.LengthAt = place.Start + name.size() + 2;
+            place.DataSize = data.size();
+            places_.push_back(place);
+            installer_ += MakeSection(name, data);
+        }
+    }
+    void TearDown() override
+    {
+        RegDeleteTreeAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + product_);
+        RegDeleteTreeAt(HKEY_CURRENT_USER, "SOFTWARE\\" + product_);
+    }
+
+    std::vector<TVariant> Variants() const
+    {
+        std::vector<TVariant> variants;
+        for (const TSectionPlace& place : places_) {
+            const std::string& name = place.Name;
+            const bool isScript = name == SectionSetupCmd;
+            const bool isPayload = name == SectionSetupBin;
+            const std::size_t dataStart = place.LengthAt + 4;
+            // Cut inside the marker, inside the length, inside the data: every
+            // later section is gone, and with it the script or the payload.
+            variants.push_back({name + " cut inside its marker", installer_.substr(0, place.Start + 3), true});
+            variants.push_back({name + " cut inside its length", installer_.substr(0, place.LengthAt + 2), true});
+            if (place.DataSize > 0)
+                variants.push_back({name + " cut inside its data", installer_.substr(0, dataStart + place.DataSize / 2),
+                                    true});
+            // A flipped byte: the zlib streams carry a check sum; the language
+            // text and the begin marker's name carry none (a flipped marker
+            // byte hides the section).
+            std::string flipped = installer_;
+            const std::size_t at = place.DataSize > 0 ? dataStart + place.DataSize / 2 : place.Start + 5;
+            flipped[at] = static_cast<char>(flipped[at] ^ 0x20);
+            variants.push_back({name + " with a flipped byte", flipped,
+                                isScript || isPayload || name == SectionBeginningMark});
+            // Stored lengths: past the end of the file the data is cut at the
+            // end (a zlib stream ignores what follows it); negative means no data.
+            std::string pastEnd = installer_;
+            PutLength(pastEnd, place.LengthAt, static_cast<std::uint32_t>(installer_.size() - dataStart + 1000));
+            variants.push_back({name + " with a length past the end", pastEnd, false});
+            for (const std::uint32_t negative : {0xFFFFFFFFu, 0x80000000u}) {
+                std::string bytes = installer_;
+                PutLength(bytes, place.LengthAt, negative);
+                std::ostringstream description;
+                description << name << " with the length 0x" << std::hex << negative;
+                variants.push_back({description.str(), bytes, isScript || isPayload});
+            }
+        }
+        return variants;
+    }
+
+    std::string product_;
+    std::vector<TPackageFile> files_;
+    std::vector<TSectionPlace> places_;
+    std::string installer_;
+    TempDir dir_;
+};
+
+} // namespace
+
+TEST_F(CorruptInstallerTest, EveryDamagedSectionEndsInAClearErrorOrAWholeInstallation)
+{
+    const std::vector<TVariant> variants = Variants();
+    ASSERT_EQ(variants.size(), 4u * 7u - 1u) << "seven damages per section, the begin marker has no data to cut";
+    std::string summary;
+    int failures = 0;
+    for (std::size_t i = 0; i < variants.size(); ++i) {
+        const TVariant& variant = variants[i];
+        SCOPED_TRACE(variant.Description);
+        const std::string folder = dir_.File("Install" + std::to_string(i));
+        const std::string installer = dir_.File("Setup" + std::to_string(i) + ".exe");
+        WriteTestFile(installer, variant.Bytes);
+        DeleteFileA("C:\\Setup.log");
+
+        const TRunResult run = RunProgram("\"" + installer + "\" /S \"/D=" + folder + "\"");
+        ASSERT_NE(run.ExitCode, 0xFFFFFFFFu) << "the installer hung or did not start";
+        ASSERT_LT(run.ExitCode, 0xC0000000u) << "the installer crashed";
+        std::string outcome;
+        if (run.ExitCode == 0) {
+            EXPECT_EQ(run.StandardError, "");
+            for (const TPackageFile& file : files_)
+                EXPECT_EQ(ReadTestFile(folder + "\\" + file.Name), file.Contents) << "success means every file whole: " << file.Name;
+            outcome = "installed";
+        } else {
+            ++failures;
+            EXPECT_EQ(run.ExitCode, 1u) << run.StandardError;
+            const std::string& error = run.StandardError;
+            EXPECT_TRUE(error.size() > 9 && error.compare(0, 7, "Setup: ") == 0 &&
+                        error.find('\n') == error.size() - 1)
+                << "one line on standard error, got: " << error;
+            EXPECT_EQ(FolderListing(folder), "") << "a failed run installs nothing";
+            EXPECT_FALSE(PathExists(dir_.File("Default"))) << "nor anything in the script's own folder";
+            outcome = "exit " + std::to_string(run.ExitCode) + ": " + error.substr(0, error.find('\r'));
+        }
+        if (variant.MustFail) EXPECT_NE(run.ExitCode, 0u) << "this damage cannot go unnoticed";
+        summary += "  " + variant.Description + ": " + outcome + (PathExists("C:\\Setup.log") ? " (log written)" : "") + "\n";
+        DeleteFileA(installer.c_str());
+    }
+    DeleteFileA("C:\\Setup.log");
+    std::printf("%zu damaged installers, %d ended in an error:\n%s", variants.size(), failures, summary.c_str());
+}
