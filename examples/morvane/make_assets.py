@@ -161,7 +161,8 @@ MANUAL = [
     "1. Start Morvane from the desktop or from the start menu.",
     "2. Enter the persons who hold keys (Persons).",
     "3. Enter the keys and the doors they open (Keys).",
-    "4. Record each handover with a form from the Templates folder.",
+    "4. Record each handover with a form from the Templates folder",
+    "   (the German forms are in the Formulare folder).",
     "",
     "Your data lives in the DemoData folder. Reinstalling Morvane keeps it,",
     "and uninstalling Morvane does not delete it.",
@@ -187,6 +188,14 @@ def rtf(title, body_lines):
     return out + "}\r\n"
 
 
+def html(language, title, columns):
+    head = "".join("<th>" + c + "</th>" for c in columns)
+    empty = "<tr>" + "<td>&nbsp;</td>" * len(columns) + "</tr>\r\n"
+    return ("<!DOCTYPE html>\r\n<html lang=\"" + language + "\">\r\n<head>\r\n<meta charset=\"windows-1252\">\r\n"
+            "<title>" + title + "</title>\r\n</head>\r\n<body>\r\n<h1>" + title + "</h1>\r\n"
+            "<table border=\"1\">\r\n<tr>" + head + "</tr>\r\n" + empty * 5 + "</table>\r\n</body>\r\n</html>\r\n")
+
+
 def main():
     write("System/IconData.ico", ico(paint_key))
     write("System/IconFolder.ico", ico(paint_folder))
@@ -204,12 +213,23 @@ def main():
           "Datum: ____________", "Unterschrift: ____________"]
     en = ["Key no.: ____________", "Door / room: ____________", "Recipient: ____________",
           "Date: ____________", "Signature: ____________"]
-    write("Templates/DE/Form1 Schluesseluebergabe.rtf", rtf("Schl\\'fcssel\\'fcbergabe", de))
-    write("Templates/DE/Form2 Rueckgabe.rtf", rtf("Schl\\'fcsselr\\'fcckgabe", de))
-    write("Templates/DE/Form3 Verlust, Zerstoerung.rtf", rtf("Verlust, Zerst\\'f6rung", de))
-    write("Templates/EN/Form1 Key Handover.rtf", rtf("Key handover", en))
-    write("Templates/EN/Form2 Return.rtf", rtf("Key return", en))
-    write("Templates/EN/Form3 Lost, Destruction.rtf", rtf("Lost, destruction", en))
+    # The names and folders the installer's settings file looks for: German
+    # forms in "Formulare", English ones in "Templates"; with both installed
+    # the program is pointed at the English forms (and at the German form 5,
+    # which has no English version).
+    write("Formulare/Formular1 Ausgabe.rtf", rtf("Schl\\'fcsselausgabe", de))
+    write("Formulare/Formular2 Rueckgabe.rtf", rtf("Schl\\'fcsselr\\'fcckgabe", de))
+    write("Formulare/Formular3 Verlust, Vernichtung.rtf", rtf("Verlust, Vernichtung", de))
+    write("Formulare/Formular5 Zylinder Verlust, Vernichtung.rtf",
+          rtf("Zylinder: Verlust, Vernichtung", ["Zylinder-Nr.: ____________"] + de[1:]))
+    write("Formulare/HTML/Ausleihuebersicht.htm",
+          html("de", "Ausleih&uuml;bersicht", ["Schl&uuml;ssel", "T&uuml;r / Raum", "Empf&auml;nger", "Ausgabe",
+                                              "R&uuml;ckgabe"]))
+    write("Templates/Form1 Issuance.rtf", rtf("Key issuance", en))
+    write("Templates/Form2 Return.rtf", rtf("Key return", en))
+    write("Templates/Form3 Lost, Destruction.rtf", rtf("Lost, destruction", en))
+    write("Templates/HTML/IssuanceOverview.htm",
+          html("en", "Issuance overview", ["Key", "Door / room", "Recipient", "Issued", "Returned"]))
 
 
 if __name__ == "__main__":
