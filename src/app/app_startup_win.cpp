@@ -77,6 +77,8 @@ int RunWindowMode()
     WinApplication().Title = "Setup";
     {
         TBvSetupForm1 mainForm;
+        // Without a window there is nothing to wait for.
+        if (!mainForm.Handle()) return 0;
         mainForm.Show();
         RunMessageLoop();
         ReleasePersonsForm();

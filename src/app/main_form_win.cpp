@@ -36,6 +36,10 @@ constexpr int DesignClientHeight = 453;
 constexpr COLORREF WindowColour = RGB(0, 0, 128);  // navy
 constexpr COLORREF PanelColour = RGB(208, 208, 208);
 
+// Posted when the window is shown: the current panel's default button gets
+// the focus unless a control has it.
+constexpr UINT FocusControlMessage = WM_APP + 1;
+
 constexpr UINT_PTR FirstCheckTimerId = 1;
 constexpr UINT FirstCheckInterval = 200;
 constexpr UINT_PTR ForegroundTimerId = 2;
@@ -446,6 +450,8 @@ void TBvSetupForm1::FirstCheckTimerTimer()
 
 void TBvSetupForm1::FormShow()
 {
+    // Enter and Esc act on the panel from the start.
+    PostMessageA(Handle(), FocusControlMessage, 0, 0);
     if (FirstShowDone) return;
     FirstShowDone = true;
     SetTimer(Handle(), ForegroundTimerId, ForegroundInterval, nullptr);
@@ -716,6 +722,10 @@ LRESULT TBvSetupForm1::HandleMessage(HWND window, UINT message, WPARAM wParam, L
     case WM_SHOWWINDOW:
         if (wParam) FormShow();
         break;
+    case WM_WINDOWPOSCHANGED:
+        // A window shown zoomed may get no WM_SHOWWINDOW.
+        if (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) FormShow();
+        break;
     case WM_TIMER:
         if (wParam == FirstCheckTimerId) RunHandler(&TBvSetupForm1::FirstCheckTimerTimer);
         if (wParam == ForegroundTimerId) RunHandler(&TBvSetupForm1::ForegroundTimerTimer);
@@ -729,6 +739,13 @@ LRESULT TBvSetupForm1::HandleMessage(HWND window, UINT message, WPARAM wParam, L
     case WM_CLOSE:
         if (busy_) return 0;
         break;
+    case FocusControlMessage: {
+        // After the activation has put the focus on the window itself.
+        HWND focus = GetFocus();
+        TWinComponent* button = CurrentPanel ? panelKeys_[CurrentPanel].DefaultButton : nullptr;
+        if (button && (!focus || focus == window)) SetFocus(button->Handle());
+        return 0;
+    }
     case WM_DESTROY:
         FormDestroy();
         PostQuitMessage(0);

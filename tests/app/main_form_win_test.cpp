@@ -151,7 +151,9 @@ TEST_F(MainFormTest, EveryComponentSitsInItsPlaceWithItsGermanText)
             EXPECT_EQ(rect.right - rect.left, place.width) << place.name;
             EXPECT_EQ(rect.bottom - rect.top, place.height) << place.name;
         }
-        if (place.text) EXPECT_EQ(Text(window), place.text) << place.name;
+        if (place.text) {
+            EXPECT_EQ(Text(window), place.text) << place.name;
+        }
     }
     const std::pair<const char*, SIZE> panels[] = {
         {"AskPanel", {489, 253}}, {"ProgressPanel", {417, 129}}, {"LngPanel", {353, 313}}, {"UninstAskPanel", {373, 141}}};
@@ -535,6 +537,44 @@ TEST(FolderChoice, StartFolderAndChosenProgramFolder)
     EXPECT_EQ(ChosenProgramFolder("C:\\Tools\\In den Zielordner springen"), "C:\\Tools\\Morvane\\");
     EXPECT_EQ(ChosenProgramFolder("D:\\MORVANE\\In den Zielordner springen"), "D:\\MORVANE\\");
     EXPECT_EQ(ChosenProgramFolder("E:\\Apps\\morvane2\\x"), "E:\\Apps\\morvane2\\");
+}
+
+}  // namespace
+
+namespace {
+
+// Posts a key to the focused control and lets the program's own loop handle it.
+void PressKey(WPARAM key)
+{
+    HWND focus = GetFocus();
+    ASSERT_NE(focus, nullptr) << "no control has the focus";
+    PostMessageA(focus, WM_KEYDOWN, key, 0);
+    PostMessageA(focus, WM_KEYUP, key, 0xC0000000);
+    ProcessPendingMessages();
+}
+
+TEST_F(MainFormTest, EnterAndEscPressTheDefaultAndCancelButtons)
+{
+    HWND window = form_->Handle();
+    SetForegroundWindow(window);
+    Pump();
+    EXPECT_EQ(ComponentName(GetFocus()), "LngOkBtn") << "the panel's first control has the focus";
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(IsWindowVisible(Find("AskPanel"))) << "Enter pressed LngOkBtn";
+    KillTimer(window, 1);
+    SetFocus(Find("PgmPathEd"));
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(form_->Destroyed()) << "Esc pressed NoBtn, which closes the window";
+}
+
+TEST_F(MainFormTest, TheForegroundStepComesOnlyAfterTheFirstShow)
+{
+    HWND window = form_->Handle();
+    EXPECT_TRUE(form_->FirstShowDone);
+    EXPECT_NE(KillTimer(window, 2), FALSE) << "the first show arms the one-second timer";
+    ShowWindow(window, SW_HIDE);
+    ShowWindow(window, SW_SHOW);
+    EXPECT_EQ(KillTimer(window, 2), FALSE) << "showing the window again does not";
 }
 
 }  // namespace

@@ -106,10 +106,10 @@ public:
 
     bool Started() const { return started_; }
     DWORD Id() const { return process_.dwProcessId; }
-    // Waits (at most 30 seconds) for the end; the exit code, or ~0 when still running.
+    // Waits (at most a minute) for the end; the exit code, or ~0 when still running.
     DWORD WaitForExit()
     {
-        if (WaitForSingleObject(process_.hProcess, 30000) != WAIT_OBJECT_0) return ~0u;
+        if (WaitForSingleObject(process_.hProcess, 60000) != WAIT_OBJECT_0) return ~0u;
         DWORD code = ~0u;
         GetExitCodeProcess(process_.hProcess, &code);
         return code;
@@ -120,10 +120,11 @@ private:
     bool started_ = false;
 };
 
-// Polls (at most 30 seconds) until find gives a window.
+// Polls until find gives a window; gives up after a minute (a loaded machine
+// starts Wine programs slowly), so a window that never comes fails the test.
 HWND WaitFor(const std::function<HWND()>& find)
 {
-    for (int attempt = 0; attempt < 600; ++attempt) {
+    for (int attempt = 0; attempt < 1200; ++attempt) {
         if (HWND window = find()) return window;
         Sleep(50);
     }
@@ -163,6 +164,33 @@ HWND TopWindow(DWORD process, const std::string& className, const std::string& c
     TopSearch search{process, className, title, componentName, nullptr};
     EnumWindows(MatchTop, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+BOOL CALLBACK DescribeTop(HWND window, LPARAM data)
+{
+    auto* search = reinterpret_cast<std::pair<DWORD, std::string>*>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != search->first) return TRUE;
+    char className[64] = {}, title[256] = {};
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, title, sizeof title);
+    search->second += std::string(" [") + className + " \"" + title + "\" " + ComponentName(window) +
+                      (IsWindowVisible(window) ? " visible" : " hidden");
+    if (HWND text = FindComponent(window, MessageTextName)) {
+        GetWindowTextA(text, title, sizeof title);
+        search->second += std::string(" text \"") + title + "\"";
+    }
+    search->second += "]";
+    return TRUE;
+}
+
+// The child's top-level windows, for failure messages.
+std::string DescribeWindows(const Child& child)
+{
+    std::pair<DWORD, std::string> search{child.Id(), ""};
+    EnumWindows(DescribeTop, reinterpret_cast<LPARAM>(&search));
+    return search.second.empty() ? " no windows" : search.second;
 }
 
 HWND MainWindow(const Child& child)
@@ -277,8 +305,9 @@ const char* PreselectedRadio(unsigned primaryLanguage)
 TEST_F(SetupWindows, LanguagePanelIsPreselectedFromTheSystemLanguage)
 {
     const unsigned primary = GetSystemDefaultLangID() & 0x3FF;
-    if (const char* expected = std::getenv("SETUP_EXPECT_LANGUAGE"))
+    if (const char* expected = std::getenv("SETUP_EXPECT_LANGUAGE")) {
         ASSERT_EQ(primary, std::strtoul(expected, nullptr, 0)) << "the locale of this run did not take effect";
+    }
     const std::string installer = Write("Setup.exe", MakeInstaller(DemoLanguageFile()));
     const std::string locale = "system language " + std::to_string(primary);
     const char* radio = PreselectedRadio(primary);
@@ -294,7 +323,9 @@ TEST_F(SetupWindows, LanguagePanelIsPreselectedFromTheSystemLanguage)
         EXPECT_TRUE(Checked(FindComponent(window, radio))) << locale << ": " << radio;
         for (const char* other : {"LngGermanRadio", "LngEnglishRadio", "LngESRadio", "LngFRRadio", "LngITRadio",
                                   "LngHURadio", "LngPLRadio"})
-            if (std::string(other) != radio) EXPECT_FALSE(Checked(FindComponent(window, other))) << other;
+            if (std::string(other) != radio) {
+                EXPECT_FALSE(Checked(FindComponent(window, other))) << other;
+            }
         char title[64] = {};
         GetWindowTextA(window, title, sizeof title);
         EXPECT_EQ(std::string(title).rfind("Setup   ", 0), 0u) << title;
@@ -328,9 +359,10 @@ TEST_F(SetupWindows, EnglishRetranslatesAndAMissingLanguageMovesTheMarkBack)
     EXPECT_FALSE(Checked(FindComponent(window, "LngITRadio"))) << "the file has no Italian texts";
     EXPECT_TRUE(Checked(FindComponent(window, "LngEnglishRadio"))) << "the mark goes back to English";
     EXPECT_EQ(Text(FindComponent(window, "StartBtn")), "Yes");
-    if ((GetSystemDefaultLangID() & 0x3FF) != 0x10 && (GetSystemDefaultLangID() & 0x3FF) != 0x0C)
+    if ((GetSystemDefaultLangID() & 0x3FF) != 0x10 && (GetSystemDefaultLangID() & 0x3FF) != 0x0C) {
         EXPECT_EQ(Text(FindComponent(window, "ESLabel")), "Por favor elija su idioma de preferencia.")
             << "the panel's third line follows the current language, which stayed English";
+    }
     Click(FindComponent(window, "Button1"));
     EXPECT_EQ(setup.WaitForExit(), 0u) << "Button1 closes the window and ends the program";
 }
@@ -512,7 +544,7 @@ TEST_F(SetupWindows, EveryPanelInEveryLanguageIsPhotographed)
         {
             Child setup(installer);
             HWND window = MainWindow(setup);
-            ASSERT_NE(window, nullptr) << language.code;
+            ASSERT_NE(window, nullptr) << language.code << DescribeWindows(setup);
             ASSERT_NE(Visible(window, "LngPanel"), nullptr);
             Click(FindComponent(window, language.radio));
             EXPECT_TRUE(Checked(FindComponent(window, language.radio))) << language.code;
@@ -528,7 +560,7 @@ TEST_F(SetupWindows, EveryPanelInEveryLanguageIsPhotographed)
             Write(std::string("uninstall_") + language.code + ".exe", MakeUninstaller(CompressString(list, LevelDefault)));
         Child setup(uninstaller, "/uninst");
         HWND window = MainWindow(setup);
-        ASSERT_NE(window, nullptr) << language.code;
+        ASSERT_NE(window, nullptr) << language.code << DescribeWindows(setup);
         ASSERT_NE(Visible(window, "UninstAskPanel"), nullptr) << language.code;
         Shot(window, std::string("Setup_UninstAskPanel_") + language.code + page);
         PostMessageA(window, WM_CLOSE, 0, 0);
