@@ -1,5 +1,6 @@
-// A package packed by mksetup and installed by the real Setup.exe in its
-// unattended mode: the installed files must be the packed ones, byte for byte.
+// Packages packed by mksetup and installed by the real Setup.exe in its
+// unattended mode: the installed files must be the packed ones, byte for byte,
+// and the demo product's settings file must name its form templates.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -78,5 +79,47 @@ TEST(PackedInstall, SetupInstallsExactlyThePackedFiles)
     for (const auto& [source, installed] : files) {
         ASSERT_TRUE(std::filesystem::exists(dir.File(installed))) << installed;
         EXPECT_EQ(ReadTestFile(dir.File(installed)), ReadTestFile(dir.File(source))) << installed;
+    }
+}
+
+TEST(PackedInstall, DemoProductsSettingsFileNamesItsFormTemplates)
+{
+    const std::string setup = BuiltSetupProgram();
+    if (setup.empty()) GTEST_SKIP() << "no Setup.exe in dist/ yet (make builds it)";
+    const std::filesystem::path root = std::getenv("SETUP_SOURCE_DIR");
+    const std::filesystem::path programs = std::filesystem::path(setup).parent_path();
+    if (!std::filesystem::exists(programs / "Morvane.exe") || !std::filesystem::exists(programs / "Start.exe"))
+        GTEST_SKIP() << "the demo programs are not built yet";
+    // The package names the programs of dist/win64.
+    if (sizeof(void*) != 8) GTEST_SKIP() << "the demo package packs the 64-bit programs";
+
+    TempDir dir;
+    const std::filesystem::path demo = root / "examples" / "morvane";
+    std::ostringstream out, err;
+    ASSERT_EQ(RunTool({"build", (demo / "morvane.pkg").string(), "-o", dir.File("Setup-Morvane.exe"), "--stub", setup,
+                       "--lang", (demo / "Setup.lng").string()},
+                      out, err, false),
+              ExitOk)
+        << err.str();
+
+    const std::string target = dir.File("installed");
+    ASSERT_EQ(RunAndWait("\"" + dir.File("Setup-Morvane.exe") + "\" /S \"/D=" + target + "\" /LANG=EN /NODESKTOP"), 0);
+    EXPECT_EQ(ReadTestFile(dir.File("installed/Morvane.ini")),
+              "Lng=EN\r\n"
+              "FormTemplate1=Templates\\Form1 Issuance.rtf\r\n"
+              "FormTemplate2=Templates\\Form2 Return.rtf\r\n"
+              "FormTemplate3=Templates\\Form3 Lost, Destruction.rtf\r\n"
+              "FormTemplate5=Formulare\\Formular5 Zylinder Verlust, Vernichtung.rtf\r\n"
+              "FormTemplate9=Templates\\HTML\\IssuanceOverview.htm\r\n")
+        << "German and English templates installed: the English ones, and the German form 5";
+
+    // Leaves the test prefix without the product's entry, shortcuts and values.
+    EXPECT_EQ(RunAndWait("\"" + dir.File("installed\\uninstall.exe") + "\" /uninst /S"), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("installed/Templates"))) << "the uninstall ran";
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brumo", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &opened) ==
+        ERROR_SUCCESS) {
+        const RegKey brumo(opened);
+        RegDeleteTreeA(opened, "Morvane");
     }
 }
