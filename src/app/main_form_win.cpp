@@ -674,12 +674,12 @@ void TBvSetupForm1::DrawLabel(const DRAWITEMSTRUCT& item)
     else
         background_.Paint(item.hDC, client);
     SetViewportOrgEx(item.hDC, oldOrigin.x, oldOrigin.y, nullptr);
-    const std::string text = label->GetText();
+    const std::wstring text = WindowText(label->GetText());
     HGDIOBJ oldFont = SelectObject(item.hDC, label->FontHandleOf());
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, RGB(255, 255, 255));
     RECT place = item.rcItem;
-    DrawTextA(item.hDC, text.c_str(), -1, &place, DT_LEFT | DT_TOP | DT_NOCLIP);
+    DrawTextW(item.hDC, text.c_str(), -1, &place, DT_LEFT | DT_TOP | DT_NOCLIP);
     SelectObject(item.hDC, oldFont);
 }
 

@@ -6,6 +6,15 @@
 #include "lang/code_pages.h"
 #include "lang/ml_startup.h"
 
+std::wstring WindowText(const std::string& text)
+{
+    if (text.empty()) return std::wstring();
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}
+
 HFONT CreateFontFromSpec(const TFontSpec& spec)
 {
     LOGFONTA font{};
@@ -91,11 +100,11 @@ void TWinComponent::ApplyFont()
 void TWinComponent::FitToText()
 {
     if (!autoSize_ || !handle_) return;
-    const std::string text = GetText();
+    const std::wstring text = WindowText(GetText());
     HDC dc = GetDC(handle_);
     HGDIOBJ old = SelectObject(dc, fontHandle_.get());
     RECT rect{0, 0, 0, 0};
-    DrawTextA(dc, text.empty() ? " " : text.c_str(), -1, &rect, DT_CALCRECT | DT_NOCLIP);
+    DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &rect, DT_CALCRECT | DT_NOCLIP);
     SelectObject(dc, old);
     ReleaseDC(handle_, dc);
     SetWindowPos(handle_, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
@@ -156,7 +165,8 @@ int TWinComponent::TextWidth(const std::string& text, const TComponent& control)
     HDC dc = GetDC(handle_);
     HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
     SIZE size{0, 0};
-    GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &size);
+    const std::wstring wide = WindowText(text);
+    GetTextExtentPoint32W(dc, wide.data(), static_cast<int>(wide.size()), &size);
     if (old) SelectObject(dc, old);
     ReleaseDC(handle_, dc);
     return size.cx;

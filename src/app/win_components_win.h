@@ -44,6 +44,10 @@ private:
 
 HFONT CreateFontFromSpec(const TFontSpec& spec);
 
+// 8-bit window text (system ANSI code page) as the windows hold and draw it:
+// in UTF-16, whatever character set the font names.
+std::wstring WindowText(const std::string& text);
+
 class TWinComponent : public TComponent {
 public:
     // A form: kind Form, no owner and no parent.
