@@ -5,6 +5,7 @@
 
 #include "engine/command_text.h"
 #include "engine/extraction.h"
+#include "engine/script_actions.h"
 #include "engine/setup_script.h"
 #include "fuzz_targets.h"
 #include "util/ansi_strings.h"
@@ -15,10 +16,15 @@ int FuzzCommandText(const std::uint8_t* data, std::size_t size)
     const std::vector<std::string> lines = SplitLines(text);
     for (const std::string& line : lines) {
         FuzzCheck(line.find_first_of(std::string("\r\n\0", 3)) == std::string::npos, "a line holds no separator");
-        const TParams items = SplitCommaText(line);
+        bool unclosed = false;
+        const TParams items = SplitCommaText(line, &unclosed);
+        FuzzCheck(!unclosed || line.find('"') != std::string::npos, "an open quote needs a quote");
         FuzzCheck(items.size() <= line.size() + 1, "at most one item per character and one more");
         const std::string action = ParamValue(items, "action");
         FuzzCheck(action == CommandAction(line), "the dispatcher and CommandAction read the same action");
+        const TScriptAction kind = ScriptActionOf(action.substr(0, 31));
+        FuzzCheck((kind != TScriptAction::Unknown) == IsKnownAction(action.substr(0, 31)), "one list of actions");
+        FuzzCheck(kind == TScriptAction::Unknown || action.size() <= 31, "a known action is a short word");
         for (const char* name : {"Filename", "OrigLen", "ComprLen", "pgm", "lnk", "PgmPath"}) {
             const std::string value = ParamValue(items, name);
             FuzzCheck(value.empty() || HasParam(items, name), "a value comes from a named item");
