@@ -528,13 +528,13 @@ in the warm-up run.
 """
 
 
-def write_results(new_sections):
+def write_results(new_sections, path=RESULTS):
     """Replaces the sections of the sizes measured now; keeps the others and
     the hand-written notes."""
     sections = {}
     notes = ""
-    if RESULTS.is_file():
-        text = RESULTS.read_text()
+    if path.is_file():
+        text = path.read_text()
         for match in re.finditer(r"<!-- size (\d+) -->\n(.*?)<!-- end size \1 -->", text, re.S):
             sections[int(match.group(1))] = match.group(2)
         match = re.search(r"<!-- notes -->.*?<!-- end notes -->\n", text, re.S)
@@ -545,7 +545,7 @@ def write_results(new_sections):
         body.append(notes)
     for size in sorted(sections):
         body.append(f"<!-- size {size} -->\n{sections[size].rstrip()}\n<!-- end size {size} -->\n")
-    RESULTS.write_text("\n".join(body))
+    path.write_text("\n".join(body))
 
 
 def main():

@@ -26,6 +26,8 @@ cmake --build build/bench-native -j 2
 cmake --build build/bench-win64 -j 2
 ctest --test-dir build/bench-native --output-on-failure >/dev/null ||
   { ctest --test-dir build/bench-native --output-on-failure; exit 1; }
+python3 -m unittest discover -s bench/tests -q 2>/dev/null ||
+  { python3 -m unittest discover -s bench/tests; exit 1; }
 
 args=(--seed "${BENCH_SEED:-1}" --runs "${BENCH_RUNS:-5}")
 for size in ${BENCH_SIZES:-300}; do args+=(--size "$size"); done
