@@ -3,6 +3,7 @@
 // language file, started (under the locale of the run), and their windows are found
 // by the component names they carry, clicked, read and photographed.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -216,6 +217,11 @@ std::string Text(HWND window)
     return text;
 }
 
+bool PathFileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool Checked(HWND window)
 {
     return SendMessageA(window, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -326,6 +332,7 @@ TEST_F(SetupWindows, LanguagePanelIsPreselectedFromTheSystemLanguage)
             if (std::string(other) != radio) {
                 EXPECT_FALSE(Checked(FindComponent(window, other))) << other;
             }
+        EXPECT_TRUE(IsZoomed(window)) << "the window opens zoomed";
         char title[64] = {};
         GetWindowTextA(window, title, sizeof title);
         EXPECT_EQ(std::string(title).rfind("Setup   ", 0), 0u) << title;
@@ -463,6 +470,54 @@ TEST_F(SetupWindows, UninstallerOpensOnTheRemovalQuestionInTheListsLanguage)
     EXPECT_FALSE(IsWindowVisible(FindComponent(window, "LngPanel")));
     Click(FindComponent(window, "UninstNoBtn"));
     EXPECT_EQ(setup.WaitForExit(), 0u);
+}
+
+// The user's start-up folder, where the product may leave a reminder shortcut.
+std::string StartupFolder()
+{
+    char path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_STARTUP | CSIDL_FLAG_CREATE, nullptr, 0, path))) return "";
+    return path;
+}
+
+TEST_F(SetupWindows, RemoveDeletesTheListedFilesAndTheReminderInTheListsLanguage)
+{
+    const std::string program = folder_.File("Morvane");
+    CreateDirectoryA(program.c_str(), nullptr);
+    Write("Morvane\\Morvane.exe", "program");
+    Write("Morvane\\Keys.ada", "the user's data");
+    const std::string startup = StartupFolder();
+    ASSERT_FALSE(startup.empty());
+    const std::string english = startup + "\\Morvane Reminder.lnk";
+    const std::string german = startup + "\\Morvane Erinnerung.lnk";
+    WriteTestFile(english, "link");
+    WriteTestFile(german, "link");
+    const std::string list = "UninstallKey=MorvaneGuiTest\r\nLng=EN\r\nfile=" + program + "\\Morvane.exe\r\nfile=" +
+                             program + "\\Keys.ada\r\ndir=" + program + "\r\n";
+    const std::string uninstaller = Write("uninstall.exe", MakeUninstaller(CompressString(list, LevelDefault)));
+
+    {
+        Child setup(uninstaller);
+        HWND window = MainWindow(setup);
+        ASSERT_NE(window, nullptr) << DescribeWindows(setup);
+        ASSERT_NE(Visible(window, "UninstAskPanel"), nullptr);
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(setup.WaitForExit(), 0u);
+        EXPECT_TRUE(PathFileExists(program + "\\Morvane.exe")) << "the close box removes nothing";
+        EXPECT_TRUE(PathFileExists(english));
+    }
+
+    Child setup(uninstaller);
+    HWND window = MainWindow(setup);
+    ASSERT_NE(window, nullptr) << DescribeWindows(setup);
+    ASSERT_NE(Visible(window, "UninstAskPanel"), nullptr);
+    Click(FindComponent(window, "UninstStartBtn"));
+    EXPECT_EQ(setup.WaitForExit(), 0u) << "the window closes after the removal, without a message";
+    EXPECT_FALSE(PathFileExists(program + "\\Morvane.exe"));
+    EXPECT_TRUE(PathFileExists(program + "\\Keys.ada")) << "data files stay";
+    EXPECT_FALSE(PathFileExists(english)) << "the reminder in the list's language is deleted";
+    EXPECT_TRUE(PathFileExists(german)) << "only that one";
+    DeleteFileA(german.c_str());
 }
 
 TEST_F(SetupWindows, ACorruptUninstallListEndsInTheErrorDisplayAndAWindowWithoutPanel)
