@@ -7,6 +7,7 @@
 #   BENCH_RUNS=5          measured runs per installer after the warm-up
 #   BENCH_SEED=1          payload seed
 #   BENCH_PROFILE=0       skip the profiled runs
+#   BENCH_NICE=-5         run installers and wineserver at that priority (busy machines)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -32,6 +33,7 @@ python3 -m unittest discover -s bench/tests -q 2>/dev/null ||
 args=(--seed "${BENCH_SEED:-1}" --runs "${BENCH_RUNS:-5}")
 for size in ${BENCH_SIZES:-300}; do args+=(--size "$size"); done
 [ "${BENCH_PROFILE:-1}" = 0 ] && args+=(--no-profile)
+[ -n "${BENCH_NICE:-}" ] && args+=(--nice "$BENCH_NICE")
 
 export SETUP_WINEPREFIX="$root/build/wine-bench"
 exec scripts/run-wine-tests.sh python3 scripts/bench.py "${args[@]}"
