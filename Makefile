@@ -1,10 +1,11 @@
 # Setup: a self-contained Windows installer, built on Linux with MinGW-w64.
-#   make        build all three targets (installs what is missing first)
+#   make        build all targets (installs what is missing first): win64, win32,
+#               native (tests, sanitizers) and linux (release tools for dist/linux)
 #   make test   build, then run every test: natively and under Wine
 #   make demo   pack the demo product and install it under Wine
 #   make fuzz   run every fuzz target for FUZZ_SECONDS (default 60) each
 SHELL := /bin/bash
-PRESETS := win64 win32 native
+PRESETS := win64 win32 native linux
 
 .PHONY: all build deps test test-native test-win64 test-fuzz check-dist demo bench fuzz clean $(PRESETS)
 

@@ -86,6 +86,10 @@ endfunction()
 
 # Copies a built executable into dist/<target>/.
 function(setup_dist target)
+  # dist/linux holds release tools; the sanitized test build keeps its own copies.
+  if(SETUP_SANITIZE)
+    return()
+  endif()
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E make_directory ${SETUP_DIST_DIR}
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${SETUP_DIST_DIR}/
