@@ -6,6 +6,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -15,6 +18,7 @@
 #include "e2e_support_win.h"
 #include "engine/command_text.h"
 #include "support/test_support.h"
+#include "util/file_helpers.h"
 
 namespace {
 
@@ -50,6 +54,97 @@ std::string FolderListing(const std::string& folder)
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return listing;
+}
+
+std::vector<TVariant> Variants(const std::string& installer, const std::vector<TSectionPlace>& places)
+{
+    std::vector<TVariant> variants;
+    for (const TSectionPlace& place : places) {
+        const std::string& name = place.Name;
+        const bool isScript = name == SectionSetupCmd;
+        const bool isPayload = name == SectionSetupBin;
+        const std::size_t dataStart = place.LengthAt + 4;
+        // Cut inside the marker, inside the length, inside the data: every
+        // later section is gone, and with it the script or the payload.
+        variants.push_back({name + " cut inside its marker", installer.substr(0, place.Start + 3), true});
+        variants.push_back({name + " cut inside its length", installer.substr(0, place.LengthAt + 2), true});
+        if (place.DataSize > 0)
+            variants.push_back({name + " cut inside its data", installer.substr(0, dataStart + place.DataSize / 2),
+                                true});
+        // A flipped byte: the zlib streams carry a check sum; the language
+        // text and the begin marker's name carry none (a flipped marker
+        // byte hides the section).
+        std::string flipped = installer;
+        const std::size_t at = place.DataSize > 0 ? dataStart + place.DataSize / 2 : place.Start + 5;
+        flipped[at] = static_cast<char>(flipped[at] ^ 0x20);
+        variants.push_back({name + " with a flipped byte", flipped,
+                            isScript || isPayload || name == SectionBeginningMark});
+        // Stored lengths: past the end of the file the data is cut at the
+        // end (a zlib stream ignores what follows it); negative means no data.
+        std::string pastEnd = installer;
+        PutLength(pastEnd, place.LengthAt, static_cast<std::uint32_t>(installer.size() - dataStart + 1000));
+        variants.push_back({name + " with a length past the end", pastEnd, false});
+        for (const std::uint32_t negative : {0xFFFFFFFFu, 0x80000000u}) {
+            std::string bytes = installer;
+            PutLength(bytes, place.LengthAt, negative);
+            std::ostringstream description;
+            description << name << " with the length 0x" << std::hex << negative;
+            variants.push_back({description.str(), bytes, isScript || isPayload});
+        }
+    }
+    return variants;
+}
+
+// The sections of an installer, by walking the chain from the begin marker.
+std::vector<TSectionPlace> PlacesOf(const std::string& installer)
+{
+    std::vector<TSectionPlace> places;
+    std::size_t markerLength = 0;
+    std::size_t pos = FindSectionMarker(SectionBeginningMark, installer, markerLength);
+    while (pos != std::string::npos && pos < installer.size()) {
+        const std::size_t close = installer.find('\xF7', pos + 1);
+        if (close == std::string::npos || close + 5 > installer.size()) break;
+        TSectionPlace place;
+        for (std::size_t i = pos + 1; i < close; ++i) place.Name += static_cast<char>(installer[i] ^ 0x55);
+        place.Start = pos;
+        place.LengthAt = close + 1;
+        for (int i = 3; i >= 0; --i)
+            place.DataSize = (place.DataSize << 8) | static_cast<unsigned char>(installer[place.LengthAt + i]);
+        places.push_back(place);
+        pos = place.LengthAt + 4 + place.DataSize;
+    }
+    return places;
+}
+
+// Runs one damaged installer unattended and checks how it ended; installed
+// tells whether a run that succeeded installed everything. Returns the outcome
+// for the summary and counts failures.
+std::string RunDamaged(const TVariant& variant, const std::string& installer, const std::string& folder,
+                       const std::function<void()>& checkInstalled, int& failures)
+{
+    WriteTestFile(installer, variant.Bytes);
+    DeleteFileA("C:\\Setup.log");
+    const TRunResult run = RunProgram("\"" + installer + "\" /S \"/D=" + folder + "\"");
+    EXPECT_NE(run.ExitCode, 0xFFFFFFFFu) << "the installer hung or did not start";
+    EXPECT_LT(run.ExitCode, 0xC0000000u) << "the installer crashed";
+    std::string outcome;
+    if (run.ExitCode == 0) {
+        EXPECT_EQ(run.StandardError, "");
+        checkInstalled();
+        outcome = "installed";
+    } else {
+        ++failures;
+        EXPECT_EQ(run.ExitCode, 1u) << run.StandardError;
+        const std::string& error = run.StandardError;
+        EXPECT_TRUE(error.size() > 9 && error.compare(0, 7, "Setup: ") == 0 && error.find('\n') == error.size() - 1)
+            << "one line on standard error, got: " << error;
+        EXPECT_EQ(FolderListing(folder), "") << "a failed run installs nothing";
+        outcome = "exit " + std::to_string(run.ExitCode) + ": " + error.substr(0, error.find('\r'));
+    }
+    if (variant.MustFail) EXPECT_NE(run.ExitCode, 0u) << "this damage cannot go unnoticed";
+    if (PathExists("C:\\Setup.log")) outcome += " (log written)";
+    DeleteFileA(installer.c_str());
+    return "  " + variant.Description + ": " + outcome + "\n";
 }
 
 class CorruptInstallerTest : public ::testing::Test {
@@ -93,45 +188,6 @@ protected:
         RegDeleteTreeAt(HKEY_CURRENT_USER, "SOFTWARE\\" + product_);
     }
 
-    std::vector<TVariant> Variants() const
-    {
-        std::vector<TVariant> variants;
-        for (const TSectionPlace& place : places_) {
-            const std::string& name = place.Name;
-            const bool isScript = name == SectionSetupCmd;
-            const bool isPayload = name == SectionSetupBin;
-            const std::size_t dataStart = place.LengthAt + 4;
-            // Cut inside the marker, inside the length, inside the data: every
-            // later section is gone, and with it the script or the payload.
-            variants.push_back({name + " cut inside its marker", installer_.substr(0, place.Start + 3), true});
-            variants.push_back({name + " cut inside its length", installer_.substr(0, place.LengthAt + 2), true});
-            if (place.DataSize > 0)
-                variants.push_back({name + " cut inside its data", installer_.substr(0, dataStart + place.DataSize / 2),
-                                    true});
-            // A flipped byte: the zlib streams carry a check sum; the language
-            // text and the begin marker's name carry none (a flipped marker
-            // byte hides the section).
-            std::string flipped = installer_;
-            const std::size_t at = place.DataSize > 0 ? dataStart + place.DataSize / 2 : place.Start + 5;
-            flipped[at] = static_cast<char>(flipped[at] ^ 0x20);
-            variants.push_back({name + " with a flipped byte", flipped,
-                                isScript || isPayload || name == SectionBeginningMark});
-            // Stored lengths: past the end of the file the data is cut at the
-            // end (a zlib stream ignores what follows it); negative means no data.
-            std::string pastEnd = installer_;
-            PutLength(pastEnd, place.LengthAt, static_cast<std::uint32_t>(installer_.size() - dataStart + 1000));
-            variants.push_back({name + " with a length past the end", pastEnd, false});
-            for (const std::uint32_t negative : {0xFFFFFFFFu, 0x80000000u}) {
-                std::string bytes = installer_;
-                PutLength(bytes, place.LengthAt, negative);
-                std::ostringstream description;
-                description << name << " with the length 0x" << std::hex << negative;
-                variants.push_back({description.str(), bytes, isScript || isPayload});
-            }
-        }
-        return variants;
-    }
-
     std::string product_;
     std::vector<TPackageFile> files_;
     std::vector<TSectionPlace> places_;
@@ -143,42 +199,46 @@ protected:
 
 TEST_F(CorruptInstallerTest, EveryDamagedSectionEndsInAClearErrorOrAWholeInstallation)
 {
-    const std::vector<TVariant> variants = Variants();
+    const std::vector<TVariant> variants = Variants(installer_, places_);
     ASSERT_EQ(variants.size(), 4u * 7u - 1u) << "seven damages per section, the begin marker has no data to cut";
     std::string summary;
     int failures = 0;
     for (std::size_t i = 0; i < variants.size(); ++i) {
-        const TVariant& variant = variants[i];
-        SCOPED_TRACE(variant.Description);
+        SCOPED_TRACE(variants[i].Description);
         const std::string folder = dir_.File("Install" + std::to_string(i));
-        const std::string installer = dir_.File("Setup" + std::to_string(i) + ".exe");
-        WriteTestFile(installer, variant.Bytes);
-        DeleteFileA("C:\\Setup.log");
-
-        const TRunResult run = RunProgram("\"" + installer + "\" /S \"/D=" + folder + "\"");
-        ASSERT_NE(run.ExitCode, 0xFFFFFFFFu) << "the installer hung or did not start";
-        ASSERT_LT(run.ExitCode, 0xC0000000u) << "the installer crashed";
-        std::string outcome;
-        if (run.ExitCode == 0) {
-            EXPECT_EQ(run.StandardError, "");
+        summary += RunDamaged(variants[i], dir_.File("Setup" + std::to_string(i) + ".exe"), folder, [&] {
             for (const TPackageFile& file : files_)
                 EXPECT_EQ(ReadTestFile(folder + "\\" + file.Name), file.Contents) << "success means every file whole: " << file.Name;
-            outcome = "installed";
-        } else {
-            ++failures;
-            EXPECT_EQ(run.ExitCode, 1u) << run.StandardError;
-            const std::string& error = run.StandardError;
-            EXPECT_TRUE(error.size() > 9 && error.compare(0, 7, "Setup: ") == 0 &&
-                        error.find('\n') == error.size() - 1)
-                << "one line on standard error, got: " << error;
-            EXPECT_EQ(FolderListing(folder), "") << "a failed run installs nothing";
-            EXPECT_FALSE(PathExists(dir_.File("Default"))) << "nor anything in the script's own folder";
-            outcome = "exit " + std::to_string(run.ExitCode) + ": " + error.substr(0, error.find('\r'));
-        }
-        if (variant.MustFail) EXPECT_NE(run.ExitCode, 0u) << "this damage cannot go unnoticed";
-        summary += "  " + variant.Description + ": " + outcome + (PathExists("C:\\Setup.log") ? " (log written)" : "") + "\n";
-        DeleteFileA(installer.c_str());
+        }, failures);
+        EXPECT_FALSE(PathExists(dir_.File("Default"))) << "nothing goes to the script's own folder";
     }
     DeleteFileA("C:\\Setup.log");
     std::printf("%zu damaged installers, %d ended in an error:\n%s", variants.size(), failures, summary.c_str());
+}
+
+TEST(CorruptDemoInstaller, EveryDamagedSectionEndsInAClearErrorOrAWholeInstallation)
+{
+    const char* source = std::getenv("SETUP_SOURCE_DIR");
+    std::string demo;
+    if (!source || !ReadWholeFile((std::filesystem::path(source) / "dist" / "demo" / "Setup-Morvane.exe").string(), demo))
+        GTEST_SKIP() << "no demo installer in dist/demo (make demo packs it)";
+    const std::vector<TSectionPlace> places = PlacesOf(demo);
+    ASSERT_EQ(places.size(), 4u) << "begin marker, language text, script and payload";
+    const std::vector<TVariant> variants = Variants(demo, places);
+    TempDir dir;
+    std::string summary;
+    int failures = 0;
+    for (std::size_t i = 0; i < variants.size(); ++i) {
+        SCOPED_TRACE(variants[i].Description);
+        const std::string folder = dir.File("Morvane" + std::to_string(i));
+        summary += RunDamaged(variants[i], dir.File("Setup-Morvane.exe"), folder, [&] {
+            EXPECT_TRUE(PathExists(folder + "\\Morvane.exe"));
+            // Removed again, with its shortcuts and its uninstall entry.
+            const TRunResult removal = RunProgram("\"" + folder + "\\uninstall.exe\" /uninst /S");
+            EXPECT_EQ(removal.ExitCode, 0u) << removal.StandardError;
+            EXPECT_FALSE(PathExists(folder + "\\Morvane.exe"));
+        }, failures);
+    }
+    DeleteFileA("C:\\Setup.log");
+    std::printf("%zu damaged demo installers, %d ended in an error:\n%s", variants.size(), failures, summary.c_str());
 }
