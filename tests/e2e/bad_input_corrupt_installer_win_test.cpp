@@ -19,6 +19,7 @@
 #include "engine/command_text.h"
 #include "support/test_support.h"
 #include "util/file_helpers.h"
+#include "util/win_handles.h"
 
 namespace {
 
@@ -241,4 +242,71 @@ TEST(CorruptDemoInstaller, EveryDamagedSectionEndsInAClearErrorOrAWholeInstallat
     }
     DeleteFileA("C:\\Setup.log");
     std::printf("%zu damaged demo installers, %d ended in an error:\n%s", variants.size(), failures, summary.c_str());
+}
+
+namespace {
+
+BOOL CALLBACK CollectText(HWND child, LPARAM text)
+{
+    char buffer[1024] = {};
+    GetWindowTextA(child, buffer, sizeof(buffer));
+    *reinterpret_cast<std::string*>(text) += std::string(buffer) + "|";
+    return TRUE;
+}
+
+// Starts the installer with its window and waits for the message box titled
+// "Setup"; returns the box's texts (empty when none came) and closes it.
+std::string ErrorBoxOf(const std::string& installer, DWORD& exitCode)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    std::string line = "\"" + installer + "\"";
+    exitCode = 0xFFFFFFFF;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return std::string();
+    FileHandle processHandle(process.hProcess);
+    FileHandle threadHandle(process.hThread);
+    std::string texts;
+    for (int i = 0; i < 300 && texts.empty(); ++i) {
+        if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) break;
+        HWND box = FindWindowA("#32770", "Setup");
+        if (!box) continue;
+        EnumChildWindows(box, CollectText, reinterpret_cast<LPARAM>(&texts));
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+    // The window stays open after the message (the user may still cancel): close it.
+    for (int i = 0; i < 100 && WaitForSingleObject(process.hProcess, 100) != WAIT_OBJECT_0; ++i) {
+        if (HWND window = FindWindowA("TBvSetupForm1", nullptr)) PostMessageA(window, WM_CLOSE, 0, 0);
+        if (HWND box = FindWindowA("#32770", nullptr)) PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 0xFFFFFFFF);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    return texts;
+}
+
+} // namespace
+
+TEST_F(CorruptInstallerTest, WindowModeShowsTheErrorOfADamagedScriptOrPayload)
+{
+    // With the window the failure shows in the message box titled "Setup".
+    for (const TVariant& variant : Variants(installer_, places_)) {
+        const bool scriptOrPayloadData = variant.Description.find("flipped") != std::string::npos &&
+                                         (variant.Description.find(SectionSetupCmd) == 0 ||
+                                          variant.Description.find(SectionSetupBin) == 0);
+        if (!scriptOrPayloadData) continue;
+        SCOPED_TRACE(variant.Description);
+        const std::string installer = dir_.File("Windowed.exe");
+        WriteTestFile(installer, variant.Bytes);
+        DWORD exitCode = 0;
+        const std::string texts = ErrorBoxOf(installer, exitCode);
+        EXPECT_NE(texts.find("data error"), std::string::npos) << "the box shows the failure, got: " << texts;
+        EXPECT_NE(exitCode, 0xFFFFFFFFu) << "the installer hung";
+        EXPECT_LT(exitCode, 0xC0000000u) << "the installer crashed";
+        EXPECT_FALSE(PathExists(dir_.File("Default"))) << "nothing is installed";
+        DeleteFileA(installer.c_str());
+    }
 }
