@@ -142,7 +142,9 @@ std::string RunDamaged(const TVariant& variant, const std::string& installer, co
         EXPECT_EQ(FolderListing(folder), "") << "a failed run installs nothing";
         outcome = "exit " + std::to_string(run.ExitCode) + ": " + error.substr(0, error.find('\r'));
     }
-    if (variant.MustFail) EXPECT_NE(run.ExitCode, 0u) << "this damage cannot go unnoticed";
+    if (variant.MustFail) {
+        EXPECT_NE(run.ExitCode, 0u) << "this damage cannot go unnoticed";
+    }
     if (PathExists("C:\\Setup.log")) outcome += " (log written)";
     DeleteFileA(installer.c_str());
     return "  " + variant.Description + ": " + outcome + "\n";

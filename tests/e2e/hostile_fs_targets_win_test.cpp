@@ -143,7 +143,9 @@ TEST_F(HostileFsTest, PathsLongerThanMaxPathEndInAClearError)
     std::printf("folder beyond MAX_PATH: exit %lu %s", second.ExitCode, second.StandardError.c_str());
     ASSERT_NE(second.ExitCode, 0xFFFFFFFFu) << "hung";
     ASSERT_LT(second.ExitCode, 0xC0000000u) << "crashed";
-    if (second.ExitCode != 0) EXPECT_TRUE(IsOneErrorLine(second.StandardError)) << second.StandardError;
+    if (second.ExitCode != 0) {
+        EXPECT_TRUE(IsOneErrorLine(second.StandardError)) << second.StandardError;
+    }
 }
 
 TEST_F(HostileFsTest, NonAsciiProgramFolderInstallsAndUninstalls)
