@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "util/case_key.h"
 #include "util/text_compare.h"
 
 namespace {
@@ -86,7 +87,7 @@ std::string ParamValue(const TParams& params, const std::string& name)
 {
     for (const std::string& item : params) {
         const std::size_t equals = item.find('=');
-        if (equals != std::string::npos && SameTextIgnoreCase(item.substr(0, equals), name))
+        if (equals != std::string::npos && SameTextIgnoreCaseFast(item, 0, equals, name))
             return item.substr(equals + 1);
     }
     return std::string();

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_map>
 
 #include "engine/engine_state.h"
+#include "util/case_key.h"
 #include "util/nt_security.h"
 #include "util/text_compare.h"
 #include "util/win_handles.h"
@@ -74,6 +76,26 @@ bool IsAtOrBelow(const std::string& folder, const std::string& base)
     return folder.size() == root.size() || folder[root.size()] == '\\';
 }
 
+// Where each folder of CreatedFolders stands, by its case-insensitive key, so
+// that the check per written file costs a hash lookup instead of a locale
+// comparison with every folder. A hit is confirmed against the list itself and
+// a miss rebuilds the index, so changes made elsewhere (a reset of the engine
+// state, for instance) are never hidden; misses come once per new folder.
+bool IsRecordedFolder(const std::string& key)
+{
+    static std::unordered_map<std::string, std::size_t> index;
+    const auto& list = Engine.CreatedFolders;
+    const auto confirmed = [&]() {
+        const auto found = index.find(key);
+        return found != index.end() && found->second < list.size() &&
+               CaseInsensitiveKey(list[found->second]) == key;
+    };
+    if (confirmed()) return true;
+    index.clear();
+    for (std::size_t i = 0; i < list.size(); ++i) index.emplace(CaseInsensitiveKey(list[i]), i);
+    return confirmed();
+}
+
 } // namespace
 
 std::string ProgramFilesFolder()
@@ -128,10 +150,7 @@ bool EnsureFolder(const std::string& path)
 {
     const std::string folder = WithoutTrailingBackslashes(path);
     if (folder.empty()) return false;
-    const auto& known = Engine.CreatedFolders;
-    if (std::any_of(known.begin(), known.end(),
-                    [&](const std::string& entry) { return SameTextIgnoreCase(entry, folder); }))
-        return true;
+    if (IsRecordedFolder(CaseInsensitiveKey(folder))) return true;
     if (!CreateFolderChain(folder)) return false;
     AddCreatedFolder(folder);
     // The grant lets users without administrator rights change the installed

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <unordered_set>
 
 #include "container/sections.h"
 #include "engine/commands.h"
@@ -14,6 +15,7 @@
 #include "engine/product_registry.h"
 #include "engine/registry_access.h"
 #include "engine/uninstall_list.h"
+#include "util/case_key.h"
 #include "util/file_helpers.h"
 #include "util/text_compare.h"
 
@@ -44,14 +46,10 @@ std::string ShortDate(const SYSTEMTIME& now)
 // The files this installation wrote so far, each counted once, in whole KB rounded up.
 std::uint32_t WrittenFilesSizeInKB()
 {
-    std::vector<std::string> counted;
+    std::unordered_set<std::string> counted;
     std::uint64_t total = 0;
     for (const std::string& file : Engine.WrittenFiles) {
-        bool seen = false;
-        for (const std::string& other : counted)
-            if (SameTextIgnoreCase(other, file)) seen = true;
-        if (seen) continue;
-        counted.push_back(file);
+        if (!counted.insert(CaseInsensitiveKey(file)).second) continue;
         const std::int64_t size = QueryFileSize(file);
         if (size > 0) total += static_cast<std::uint64_t>(size);
     }

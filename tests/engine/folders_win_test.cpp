@@ -91,6 +91,25 @@ TEST_F(FoldersTest, EnsureFolderCreatesTheChainAndRecordsOnlyTheFolderOnce)
     EXPECT_EQ(Engine.CreatedFolders.size(), 2u);
 }
 
+TEST_F(FoldersTest, EnsureFolderForgetsWhatAResetOrAnotherListDropped)
+{
+    const std::string a = dir_.File("a");
+    ASSERT_TRUE(EnsureFolder(a));
+    ASSERT_TRUE(RemoveDirectoryA(a.c_str()));
+    ResetEngineState();
+    ASSERT_TRUE(EnsureFolder(a));
+    EXPECT_TRUE(IsFolder(a)) << "after a reset the folder is made again, not taken from memory";
+    EXPECT_EQ(Engine.CreatedFolders, std::vector<std::string>{a});
+
+    const std::string b = dir_.File("b");
+    ASSERT_TRUE(EnsureFolder(b));
+    ASSERT_TRUE(RemoveDirectoryA(b.c_str()));
+    Engine.CreatedFolders = {a, dir_.File("c")}; // same count, another list
+    ASSERT_TRUE(EnsureFolder(b + "\\"));
+    EXPECT_TRUE(IsFolder(b)) << "a folder missing from the list is made again";
+    EXPECT_EQ(Engine.CreatedFolders.size(), 3u);
+}
+
 TEST_F(FoldersTest, FolderCreationFailsBehindAFile)
 {
     const std::string blocker = dir_.File("blocker");
