@@ -1,5 +1,6 @@
 #include "container/sections.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "util/file_helpers.h"
@@ -11,9 +12,10 @@ const char* const SectionSetupBin = "Section:Setup.bin";
 const char* const SectionUninst = "Section:Uninst";
 
 TSectionsState SectionsState = NotLoaded;
-std::string OwnFileData;
+std::uint64_t OwnFileSize = 0;
 std::string OwnImagePart;
-std::string OwnSectionPart;
+TSectionPart OwnSectionPart;
+unsigned OwnSectionsLoadCount = 0;
 
 namespace {
 
@@ -23,7 +25,67 @@ const char MarkerDelimiterSeed[] = "\xF8";
 
 std::string SectionsFileOverride;
 
+// Pieces in which a file's container is searched and read.
+const std::size_t ReadPieceSize = 1 << 20;
+
+std::int32_t SignedLittleEndian(const char* bytes)
+{
+    const auto byteAt = [&](int i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])); };
+    return static_cast<std::int32_t>(byteAt(0) | (byteAt(1) << 8) | (byteAt(2) << 16) | (byteAt(3) << 24));
+}
+
 } // namespace
+
+TSectionPart::TSectionPart(const std::string& fileName, std::uint64_t fileOffset, std::uint64_t size)
+    : fileName_(fileName), fileOffset_(fileOffset), size_(size)
+{
+}
+
+void TSectionPart::clear()
+{
+    fileName_.clear();
+    fileOffset_ = 0;
+    size_ = 0;
+}
+
+bool TSectionPart::Read(std::uint64_t position, std::size_t count, std::string& data) const
+{
+    data.clear();
+    if (position >= size_ || count == 0) return true;
+    const std::uint64_t available = size_ - position;
+    if (available < count) count = static_cast<std::size_t>(available);
+    return ReadFilePart(fileName_, fileOffset_ + position, count, data);
+}
+
+std::string TSectionPart::Bytes() const
+{
+    std::string data;
+    if (size_ > static_cast<std::uint64_t>(SIZE_MAX / 2) || !Read(0, static_cast<std::size_t>(size_), data))
+        data.clear();
+    return data;
+}
+
+std::uint64_t TSectionPart::Find(const std::string& bytes, std::uint64_t from) const
+{
+    if (bytes.empty()) return from <= size_ ? from : NotFound;
+    // The window keeps the last bytes of the piece before, so that an
+    // occurrence across two pieces is found too.
+    std::string window;
+    std::uint64_t windowStart = from;
+    std::uint64_t position = from;
+    while (position < size_) {
+        std::string piece;
+        if (!Read(position, ReadPieceSize, piece) || piece.empty()) return NotFound;
+        position += piece.size();
+        window += piece;
+        const std::size_t hit = window.find(bytes);
+        if (hit != std::string::npos) return windowStart + hit;
+        const std::size_t keep = std::min(window.size(), bytes.size() - 1);
+        windowStart += window.size() - keep;
+        window.erase(0, window.size() - keep);
+    }
+    return NotFound;
+}
 
 // noinline keeps the compiler from folding a marker for a constant name into
 // immediate data of the image.
@@ -65,12 +127,26 @@ void LoadOwnSections()
 {
     if (SectionsState == Loaded) return;
     SectionsState = NoFile;
-    const std::string fileName = SectionsFileOverride.empty() ? OwnExecutablePath() : SectionsFileOverride;
-    ReadWholeFile(fileName, OwnFileData);
-    if (OwnFileData.empty()) return;
-    SectionsState = Loaded;
+    OwnFileSize = 0;
+    OwnImagePart.clear();
     OwnSectionPart.clear();
-    SplitAtBeginMarker(OwnFileData, OwnImagePart, OwnSectionPart);
+    const std::string fileName = SectionsFileOverride.empty() ? OwnExecutablePath() : SectionsFileOverride;
+    const std::int64_t size = QueryFileSize(fileName);
+    if (size <= 0) return;
+    // Only the image part is held; the container is searched and read from
+    // the file when asked.
+    const TSectionPart whole(fileName, 0, static_cast<std::uint64_t>(size));
+    const std::uint64_t begin = whole.Find(MakeSectionMarker(SectionBeginningMark));
+    const std::uint64_t imageSize = begin == TSectionPart::NotFound ? whole.size() : begin;
+    if (imageSize > static_cast<std::uint64_t>(SIZE_MAX / 2)) return;
+    std::string image;
+    if (!whole.Read(0, static_cast<std::size_t>(imageSize), image) || image.size() != imageSize) return;
+    if (image.empty() && begin == TSectionPart::NotFound) return;
+    SectionsState = Loaded;
+    ++OwnSectionsLoadCount;
+    OwnFileSize = whole.size();
+    OwnImagePart.swap(image);
+    if (begin != TSectionPart::NotFound) OwnSectionPart = TSectionPart(fileName, begin, whole.size() - begin);
 }
 
 bool FindSection(const std::string& name, const std::string& container, std::string& data)
@@ -81,9 +157,7 @@ bool FindSection(const std::string& name, const std::string& container, std::str
     if (position == std::string::npos) return false;
     const std::size_t start = position + markerLength;
     if (container.size() - start < 4) return false;
-    const auto byteAt = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(container[start + i])); };
-    const std::int32_t length =
-        static_cast<std::int32_t>(byteAt(0) | (byteAt(1) << 8) | (byteAt(2) << 16) | (byteAt(3) << 24));
+    const std::int32_t length = SignedLittleEndian(container.data() + start);
     if (length > 0) data = container.substr(start + 4, static_cast<std::size_t>(length));
     return true;
 }
@@ -93,6 +167,35 @@ bool GetSection(const std::string& name, const std::string& container, std::stri
     data.clear();
     if (SectionsState != Loaded) return false;
     return FindSection(name, container, data);
+}
+
+bool GetSectionPlace(const std::string& name, const TSectionPart& container, std::uint64_t& position,
+                     std::uint64_t& length)
+{
+    position = 0;
+    length = 0;
+    if (SectionsState != Loaded) return false;
+    const std::string marker = MakeSectionMarker(name);
+    const std::uint64_t at = container.Find(marker);
+    if (at == TSectionPart::NotFound) return false;
+    const std::uint64_t start = at + marker.size();
+    std::string lengthBytes;
+    if (container.size() - start < 4 || !container.Read(start, 4, lengthBytes) || lengthBytes.size() < 4)
+        return false;
+    const std::int32_t stored = SignedLittleEndian(lengthBytes.data());
+    position = start + 4;
+    if (stored > 0) length = std::min<std::uint64_t>(static_cast<std::uint64_t>(stored), container.size() - position);
+    return true;
+}
+
+bool GetSection(const std::string& name, const TSectionPart& container, std::string& data)
+{
+    data.clear();
+    std::uint64_t position;
+    std::uint64_t length;
+    if (!GetSectionPlace(name, container, position, length)) return false;
+    if (length > 0 && !container.Read(position, static_cast<std::size_t>(length), data)) data.clear();
+    return true;
 }
 
 std::string MakeSection(const std::string& name, const std::string& data)
@@ -109,7 +212,7 @@ void UseSectionsFile(const std::string& fileName)
 {
     SectionsFileOverride = fileName;
     SectionsState = NotLoaded;
-    OwnFileData.clear();
+    OwnFileSize = 0;
     OwnImagePart.clear();
     OwnSectionPart.clear();
 }

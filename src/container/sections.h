@@ -6,6 +6,7 @@
 // (32-bit little-endian, read signed), the data. The finished marker is built
 // only at run time so that it never stands in the program image itself.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // Names of the known sections.
@@ -17,11 +18,44 @@ extern const char* const SectionUninst;        // uninstall list, compressed
 
 enum TSectionsState { NotLoaded = 0, Loaded = 1, NoFile = 2 };
 
+// The container part of a file: from the begin marker to the end. Only its
+// place is kept; its bytes are read from the file piece after piece when a
+// lookup or a reader asks, so that a large payload is never held whole.
+class TSectionPart {
+public:
+    static constexpr std::uint64_t NotFound = ~std::uint64_t(0);
+
+    TSectionPart() = default;
+    TSectionPart(const std::string& fileName, std::uint64_t fileOffset, std::uint64_t size);
+
+    bool empty() const { return size_ == 0; }
+    std::uint64_t size() const { return size_; }
+    const std::string& FileName() const { return fileName_; }
+    std::uint64_t FileOffset() const { return fileOffset_; }
+    void clear();
+
+    // Up to count bytes from position on (fewer at the end); false when the
+    // file cannot be read.
+    bool Read(std::uint64_t position, std::size_t count, std::string& data) const;
+    // Every byte (small containers: uninstallers, tests); empty when unreadable.
+    std::string Bytes() const;
+    // Position of the first occurrence of bytes at or after from, or NotFound.
+    std::uint64_t Find(const std::string& bytes, std::uint64_t from = 0) const;
+
+private:
+    std::string fileName_;
+    std::uint64_t fileOffset_ = 0;
+    std::uint64_t size_ = 0;
+};
+
 // Process-wide loader state, filled by LoadOwnSections.
 extern TSectionsState SectionsState;
-extern std::string OwnFileData;    // every byte of the own file
+extern std::uint64_t OwnFileSize;  // the size of the own file when it was loaded
 extern std::string OwnImagePart;   // the bytes before the begin marker (all when there is none)
-extern std::string OwnSectionPart; // from the begin marker to the end (empty when there is none)
+extern TSectionPart OwnSectionPart; // from the begin marker to the end (empty when there is none)
+// Counts the successful loads, so that what was learnt from one load (a
+// checked payload) is not taken for another file.
+extern unsigned OwnSectionsLoadCount;
 
 std::string MakeSectionMarker(const std::string& name);
 
@@ -39,6 +73,13 @@ bool FindSection(const std::string& name, const std::string& container, std::str
 
 // The lookup the program uses: not found unless the own file is Loaded.
 bool GetSection(const std::string& name, const std::string& container, std::string& data);
+
+// The same lookups on the container part of a file. GetSection copies the
+// data out; GetSectionPlace gives where it lies in the container (position and
+// length, the length cut at the container's end) for reading it in pieces.
+bool GetSection(const std::string& name, const TSectionPart& container, std::string& data);
+bool GetSectionPlace(const std::string& name, const TSectionPart& container, std::uint64_t& position,
+                     std::uint64_t& length);
 
 // Marker, 4-byte little-endian length, data.
 std::string MakeSection(const std::string& name, const std::string& data);

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -137,4 +138,86 @@ std::string CompressString(const std::string& text, CompressionLevel level)
 std::string DecompressString(const std::string& data)
 {
     return DecompressBuffer(data.data(), static_cast<int>(data.size()), 0);
+}
+
+struct TInflateStream::TState {
+    z_stream Stream;
+    std::string Input; // the source's bytes not yet taken by inflate
+    bool SourceEnded = false;
+};
+
+namespace {
+
+// Pieces in which compressed bytes are taken from a stream's source.
+const std::size_t InflateInputPiece = 1024 * 1024;
+
+} // namespace
+
+TInflateStream::TInflateStream(TSource source) : state_(new TState()), source_(std::move(source))
+{
+    std::memset(&state_->Stream, 0, sizeof(state_->Stream));
+    CheckDecompressionResult(
+        inflateInit_(&state_->Stream, ZLibInterfaceVersion, static_cast<int>(sizeof(z_stream))));
+    state_->Input.resize(InflateInputPiece);
+}
+
+TInflateStream::~TInflateStream()
+{
+    inflateEnd(&state_->Stream);
+}
+
+std::size_t TInflateStream::Read(char* buffer, std::size_t count)
+{
+    z_stream& stream = state_->Stream;
+    std::size_t done = 0;
+    while (done < count && !ended_) {
+        if (stream.avail_in == 0 && !state_->SourceEnded) {
+            const std::size_t got = source_(&state_->Input[0], state_->Input.size());
+            if (got == 0) state_->SourceEnded = true;
+            stream.next_in = reinterpret_cast<Bytef*>(&state_->Input[0]);
+            stream.avail_in = static_cast<uInt>(got);
+        }
+        const std::size_t want = std::min<std::size_t>(count - done, 1u << 30);
+        stream.next_out = reinterpret_cast<Bytef*>(buffer + done);
+        stream.avail_out = static_cast<uInt>(want);
+        const int result = CheckDecompressionResult(inflate(&stream, Z_NO_FLUSH));
+        done += want - stream.avail_out;
+        if (result == Z_STREAM_END) {
+            ended_ = true;
+            break;
+        }
+        if (result == Z_NEED_DICT) throw EZDecompressionError(ErrorTextOf(result), result);
+        // With all input given, a call that makes no progress means the
+        // stream is cut short; zlib says so with Z_BUF_ERROR, as the whole-
+        // buffer form reports it.
+        if (state_->SourceEnded && stream.avail_in == 0 && stream.avail_out != 0) {
+            const int again = inflate(&stream, Z_NO_FLUSH);
+            if (again == Z_STREAM_END) {
+                ended_ = true;
+                break;
+            }
+            CheckDecompressionResult(again == Z_OK ? Z_BUF_ERROR : again);
+            throw EZDecompressionError(ErrorTextOf(Z_BUF_ERROR), Z_BUF_ERROR);
+        }
+    }
+    return done;
+}
+
+std::uint64_t TInflateStream::Skip(std::uint64_t count)
+{
+    std::string scratch(256 * 1024, '\0');
+    std::uint64_t skipped = 0;
+    while (skipped < count && !ended_) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count - skipped, scratch.size()));
+        const std::size_t got = Read(&scratch[0], want);
+        skipped += got;
+        if (got < want) break;
+    }
+    return skipped;
+}
+
+std::uint64_t CheckInflateStream(TInflateStream::TSource source)
+{
+    TInflateStream stream(std::move(source));
+    return stream.Skip(~std::uint64_t(0));
 }

@@ -2,6 +2,10 @@
 // The thin layer over zlib through which the script, the payload, single
 // compressed files and the uninstall list are compressed and decompressed
 // (RFC 1950 streams, window 15, memory level 8).
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,3 +48,35 @@ std::string DecompressString(const std::string& data);
 // Return code unchanged when it is 0 or above; raise otherwise.
 int CheckCompressionResult(int code);
 int CheckDecompressionResult(int code);
+
+// Inflates one zlib stream piece after piece, so that neither the compressed
+// nor the decompressed bytes are held whole. The compressed bytes come from
+// source (it fills the buffer and gives how many bytes it put there, 0 at the
+// end). Failures raise EZDecompressionError with the texts and codes that
+// DecompressString gives for the same stream: "data error" for damage or a
+// wrong Adler-32 trailer, "buffer error" for a stream cut short. Bytes behind
+// the stream's end are never asked for.
+class TInflateStream {
+public:
+    using TSource = std::function<std::size_t(char* buffer, std::size_t capacity)>;
+    explicit TInflateStream(TSource source);
+    ~TInflateStream();
+    TInflateStream(const TInflateStream&) = delete;
+    TInflateStream& operator=(const TInflateStream&) = delete;
+
+    // Up to count bytes into buffer; fewer only at the stream's end.
+    std::size_t Read(char* buffer, std::size_t count);
+    bool AtEnd() const { return ended_; }
+    // Reads to the end without keeping anything; gives the number of bytes.
+    std::uint64_t Skip(std::uint64_t count);
+
+private:
+    struct TState;
+    std::unique_ptr<TState> state_;
+    TSource source_;
+    bool ended_ = false;
+};
+
+// Inflates the whole stream without keeping it: checks its deflate data and
+// its Adler-32 trailer, and gives its decompressed size.
+std::uint64_t CheckInflateStream(TInflateStream::TSource source);

@@ -3,14 +3,23 @@
 // engine services the run uses at its end. Each handler reads its parameters
 // from the items of its script line.
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/command_text.h"
 
-// The decompressed payload stream; "save" consumes it from the front.
+class TInflateStream;
+
+// The decompressed payload stream; "save" consumes it from the front. Its
+// bytes are Data from Position on, followed by what Stream still gives: the
+// installer's payload is inflated from its file piece after piece, never held
+// whole.
 struct TPayload {
     std::string Data;
     std::size_t Position = 0;
+    std::shared_ptr<TInflateStream> Stream;
+    std::uint64_t StreamLeft = 0; // bytes Stream still gives (its size is checked before)
 };
 
 // Errors: texts appended to Engine.ErrorText, each followed by "; ".

@@ -3,6 +3,7 @@
 // of the payload (stored or one zlib stream), and WriteWholeFile writes every
 // file the engine installs.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "engine/commands.h"
@@ -19,6 +20,11 @@ bool WriteWholeFile(const std::string& path, const std::string& data);
 // Cuts up to count bytes off the front of the payload (fewer when it holds
 // fewer); the payload moves on by what was cut.
 std::string TakePayloadPiece(TPayload& payload, std::size_t count);
+
+// The bytes the payload still holds.
+std::uint64_t PayloadBytesLeft(const TPayload& payload);
+// Moves the payload to its end without keeping what it held.
+void DropPayload(TPayload& payload);
 
 // The extension of the file-name part, dot included, in lower case; empty
 // when the name has no dot.

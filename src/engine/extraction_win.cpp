@@ -28,6 +28,11 @@ bool CutPiece(const TParams& params, TPayload& payload, const std::string& name,
     }
     const std::string comprText = ParamValue(params, "ComprLen");
     if (comprText.empty()) {
+        if (PayloadBytesLeft(payload) < static_cast<std::uint64_t>(origLen)) {
+            DropPayload(payload); // what is left is consumed, and not held for nothing
+            AddError("data error in " + name);
+            return false;
+        }
         piece = TakePayloadPiece(payload, static_cast<std::size_t>(origLen));
         if (piece.size() < static_cast<std::size_t>(origLen)) {
             AddError("data error in " + name);
@@ -38,6 +43,11 @@ bool CutPiece(const TParams& params, TPayload& payload, const std::string& name,
     const std::int32_t comprLen = TextToIntOrMinusOne(comprText);
     if (comprLen <= 0) {
         AddError("ComprLen is 0 in " + name);
+        return false;
+    }
+    if (PayloadBytesLeft(payload) < static_cast<std::uint64_t>(comprLen)) {
+        DropPayload(payload);
+        AddError("data error in " + name);
         return false;
     }
     piece = TakePayloadPiece(payload, static_cast<std::size_t>(comprLen));

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "container/sections.h"
@@ -34,6 +37,50 @@ void SaveLog(const std::vector<std::string>& lines)
         (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
          written != text.size()))
         throw Exception(std::string("Cannot write file \"") + LogFileName + "\"");
+}
+
+// Gives the bytes of one section of the own file, piece after piece.
+TInflateStream::TSource SectionSource(const TSectionPart& container, std::uint64_t position, std::uint64_t length)
+{
+    auto next = std::make_shared<std::uint64_t>(position);
+    const std::uint64_t end = position + length;
+    return [container, next, end](char* buffer, std::size_t capacity) -> std::size_t {
+        if (*next >= end) return 0;
+        std::string piece;
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, end - *next));
+        if (!container.Read(*next, want, piece)) return 0; // a file that went away reads as cut short
+        std::memcpy(buffer, piece.data(), piece.size());
+        *next += piece.size();
+        return piece.size();
+    };
+}
+
+// The payload section is inflated once without keeping anything before the
+// first command runs, so that a damaged payload ends the run before any file
+// is written, as decompressing it whole would. The result is kept for the
+// rest of the loaded file's life (the path-only run and the full run).
+struct TCheckedPayload {
+    unsigned Load = 0;
+    std::uint64_t Position = 0;
+    std::uint64_t Length = 0;
+    std::uint64_t Size = 0;
+};
+
+TPayload OpenPayload(const TSectionPart& container, std::uint64_t position, std::uint64_t length, bool pathOnly)
+{
+    static TCheckedPayload checked;
+    if (checked.Load != OwnSectionsLoadCount || checked.Position != position || checked.Length != length) {
+        checked = TCheckedPayload();
+        checked.Size = CheckInflateStream(SectionSource(container, position, length));
+        checked.Load = OwnSectionsLoadCount;
+        checked.Position = position;
+        checked.Length = length;
+    }
+    TPayload payload;
+    if (pathOnly) return payload; // nothing is consumed there
+    payload.Stream = std::make_shared<TInflateStream>(SectionSource(container, position, length));
+    payload.StreamLeft = checked.Size;
+    return payload;
 }
 
 } // namespace
@@ -86,10 +133,12 @@ bool RunSetupScript(bool pathOnly)
         ReportError("setup commands not found");
         return false;
     }
-    TPayload payload;
-    GetSection(SectionSetupBin, OwnSectionPart, payload.Data);
+    std::uint64_t payloadPosition = 0;
+    std::uint64_t payloadLength = 0;
+    GetSectionPlace(SectionSetupBin, OwnSectionPart, payloadPosition, payloadLength);
     script = DecompressString(script);
-    if (!payload.Data.empty()) payload.Data = DecompressString(payload.Data);
+    TPayload payload;
+    if (payloadLength > 0) payload = OpenPayload(OwnSectionPart, payloadPosition, payloadLength, pathOnly);
 
     std::vector<std::string> log;
     for (const std::string& line : SplitLines(script)) {

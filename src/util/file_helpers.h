@@ -22,5 +22,10 @@ bool ReadWholeFile(const std::string& fileName, std::string& data);
 // OS seam used by ReadFileStart: reads exactly count bytes from the start.
 bool ReadFileBytes(const std::string& fileName, std::size_t count, std::string& data);
 
+// Up to count bytes of a file from offset on (fewer at its end, none behind
+// it); false when the file cannot be opened or read. For reading large files
+// piece after piece without holding them whole.
+bool ReadFilePart(const std::string& fileName, std::uint64_t offset, std::size_t count, std::string& data);
+
 // The file of the running program, as the operating system names it.
 std::string OwnExecutablePath();

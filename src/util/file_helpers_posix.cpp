@@ -32,6 +32,25 @@ bool ReadFileBytes(const std::string& fileName, std::size_t count, std::string& 
     return true;
 }
 
+bool ReadFilePart(const std::string& fileName, std::uint64_t offset, std::size_t count, std::string& data)
+{
+    data.clear();
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
+    if (!file || fseeko(file.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return false;
+    try {
+        data.resize(count);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const std::size_t read = std::fread(&data[0], 1, count, file.get());
+    if (read < count && std::ferror(file.get())) {
+        data.clear();
+        return false;
+    }
+    data.resize(read);
+    return true;
+}
+
 std::string OwnExecutablePath()
 {
     std::string path(4096, '\0');

@@ -1,5 +1,6 @@
 #include "util/file_helpers.h"
 
+#include <algorithm>
 #include <new>
 
 #include "util/win_handles.h"
@@ -38,6 +39,35 @@ bool ReadFileBytes(const std::string& fileName, std::size_t count, std::string& 
         data.clear();
         return false;
     }
+    return true;
+}
+
+bool ReadFilePart(const std::string& fileName, std::uint64_t offset, std::size_t count, std::string& data)
+{
+    data.clear();
+    FileHandle file(CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN)) return false;
+    try {
+        data.resize(count);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < count) {
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
+        DWORD read = 0;
+        if (!ReadFile(file.get(), &data[done], want, &read, nullptr)) {
+            data.clear();
+            return false;
+        }
+        if (read == 0) break; // end of file
+        done += read;
+    }
+    data.resize(done);
     return true;
 }
 

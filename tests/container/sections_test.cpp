@@ -105,7 +105,7 @@ TEST(OwnSections, SplitsAtTheBeginMarkerAndLoadsOnce)
         LoadedContainer loaded(image + sections);
         ASSERT_EQ(SectionsState, Loaded);
         EXPECT_EQ(OwnImagePart, image);
-        EXPECT_EQ(OwnSectionPart, sections);
+        EXPECT_EQ(OwnSectionPart.Bytes(), sections);
         ASSERT_TRUE(GetSection(SectionSetupCmd, OwnSectionPart, data));
         EXPECT_EQ(data, "script");
         EXPECT_FALSE(GetSection(SectionSetupBin, OwnSectionPart, data));
@@ -148,5 +148,40 @@ TEST(OwnSections, TheRunningProgramHoldsNoMarker)
     LoadOwnSections();
     ASSERT_EQ(SectionsState, Loaded);
     EXPECT_TRUE(OwnSectionPart.empty()) << "a program without sections has no begin marker in its image";
-    EXPECT_EQ(OwnImagePart.size(), OwnFileData.size());
+    EXPECT_EQ(OwnImagePart.size(), OwnFileSize);
+}
+
+TEST(OwnSections, LargeContainersAreSearchedAndReadInPieces)
+{
+    // The reader works in pieces of 1 MiB: a marker across the border of two
+    // pieces, data longer than a piece and a length cut at the end must come
+    // out as from a container held whole.
+    const std::size_t piece = 1 << 20;
+    const std::string image(piece - 7, 'i');
+    const std::string big = MakeTestBytes(3 * piece + 11, false, 5);
+    const std::string container = MakeSection(SectionBeginningMark, "") + MakeSection("Big", big) +
+                                  MakeSection(SectionSetupCmd, "script") + MakeSectionMarker("Cut") + std::string("\x10\x00\x00\x00", 4) + "abc";
+    LoadedContainer loaded(image + container);
+    ASSERT_EQ(SectionsState, Loaded);
+    EXPECT_EQ(OwnImagePart, image) << "the begin marker crosses the first piece's end";
+    EXPECT_EQ(OwnFileSize, image.size() + container.size());
+    ASSERT_EQ(OwnSectionPart.size(), container.size());
+    std::string data;
+    ASSERT_TRUE(GetSection("Big", OwnSectionPart, data));
+    EXPECT_TRUE(data == big) << "data over several pieces, size " << data.size();
+    ASSERT_TRUE(GetSection(SectionSetupCmd, OwnSectionPart, data)) << "a marker behind the large data";
+    EXPECT_EQ(data, "script");
+    std::uint64_t position = 0;
+    std::uint64_t length = 0;
+    ASSERT_TRUE(GetSectionPlace("Cut", OwnSectionPart, position, length));
+    EXPECT_EQ(length, 3u) << "a stored length running past the end is cut there";
+    EXPECT_EQ(position + length, OwnSectionPart.size());
+    ASSERT_TRUE(GetSectionPlace("Big", OwnSectionPart, position, length));
+    EXPECT_EQ(length, big.size());
+    ASSERT_TRUE(OwnSectionPart.Read(position + big.size() - 4, 100, data));
+    EXPECT_EQ(data, big.substr(big.size() - 4) + container.substr(position + big.size(), 96))
+        << "a read gives what lies there";
+    EXPECT_FALSE(GetSectionPlace("Absent", OwnSectionPart, position, length));
+    EXPECT_EQ(OwnSectionPart.Find("script", 0), container.find("script"));
+    EXPECT_EQ(OwnSectionPart.Find("script", container.find("script") + 1), TSectionPart::NotFound);
 }

@@ -1,5 +1,8 @@
 #include "container/zlib_wrapper.h"
 
+#include <algorithm>
+#include <memory>
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -102,4 +105,83 @@ TEST(Compression, ResultCodeChecks)
     ExpectZLibError<EZDecompressionError>([] { CheckDecompressionResult(-6); }, "incompatible version", -6);
     ExpectZLibError<EZDecompressionError>([] { CheckDecompressionResult(-7); }, "", -7);
     ExpectZLibError<EZLibError>([] { CheckCompressionResult(-1); }, "file error", -1);
+}
+
+namespace {
+
+// A source that hands out bytes in pieces of at most step bytes.
+TInflateStream::TSource PiecesOf(const std::string& bytes, std::size_t step)
+{
+    auto next = std::make_shared<std::size_t>(0);
+    return [bytes, step, next](char* buffer, std::size_t capacity) {
+        const std::size_t count = std::min({step, capacity, bytes.size() - *next});
+        std::copy_n(bytes.data() + *next, count, buffer);
+        *next += count;
+        return count;
+    };
+}
+
+// Every byte of a stream read in reads of the given size.
+std::string InflateInReads(const std::string& compressed, std::size_t sourceStep, std::size_t readSize)
+{
+    TInflateStream stream(PiecesOf(compressed, sourceStep));
+    std::string result;
+    std::string buffer(readSize, '\0');
+    for (;;) {
+        const std::size_t got = stream.Read(&buffer[0], buffer.size());
+        result.append(buffer, 0, got);
+        if (got < buffer.size()) break;
+    }
+    EXPECT_TRUE(stream.AtEnd());
+    return result;
+}
+
+// The text and code a decompression raises, "" when it raises nothing.
+template <typename Action>
+std::string FailureOf(Action action)
+{
+    try {
+        action();
+    } catch (const EZDecompressionError& error) {
+        return std::string(error.what()) + " " + std::to_string(error.ErrorCode);
+    }
+    return "";
+}
+
+} // namespace
+
+TEST(InflateStream, GivesTheSameBytesAsTheWholeDecompressionInAnyPieces)
+{
+    const std::string original = MakeTestBytes(300000, true, 4) + MakeTestBytes(200000, false, 5);
+    const std::string compressed = CompressString(original, LevelDefault);
+    EXPECT_EQ(InflateInReads(compressed, 1 << 20, 4096), original);
+    EXPECT_EQ(InflateInReads(compressed, 7, 100000), original) << "tiny source pieces";
+    EXPECT_EQ(InflateInReads(compressed + "trailing bytes", 1000, 1 << 20), original)
+        << "bytes behind the stream are not read as data";
+    EXPECT_EQ(CheckInflateStream(PiecesOf(compressed, 65536)), original.size());
+    EXPECT_EQ(InflateInReads(CompressString("", LevelDefault), 3, 10), "");
+
+    TInflateStream stream(PiecesOf(compressed, 50000));
+    EXPECT_EQ(stream.Skip(123456), 123456u);
+    std::string rest(original.size(), '\0');
+    rest.resize(stream.Read(&rest[0], rest.size()));
+    EXPECT_EQ(rest, original.substr(123456)) << "a skip moves the stream on exactly";
+}
+
+TEST(InflateStream, ReportsDamageAsTheWholeDecompressionDoes)
+{
+    const std::string compressed = CompressString(MakeTestBytes(400000, true, 6), LevelDefault);
+    std::string badTrailer = compressed;
+    badTrailer.back() = static_cast<char>(badTrailer.back() ^ 1);
+    std::string damaged = compressed;
+    for (std::size_t i = damaged.size() / 2; i < damaged.size() / 2 + 64; ++i) damaged[i] = 'x';
+    const std::string cut = compressed.substr(0, compressed.size() - 10);
+    for (const std::string& input : {badTrailer, damaged, cut, std::string("no zlib data")}) {
+        const std::string whole = FailureOf([&] { DecompressString(input); });
+        ASSERT_NE(whole, "");
+        EXPECT_EQ(FailureOf([&] { CheckInflateStream(PiecesOf(input, 4096)); }), whole);
+        EXPECT_EQ(FailureOf([&] { InflateInReads(input, 1 << 20, 1000); }), whole);
+    }
+    EXPECT_EQ(FailureOf([&] { CheckInflateStream(PiecesOf(cut, 4096)); }), "buffer error -5");
+    EXPECT_EQ(FailureOf([&] { CheckInflateStream(PiecesOf(badTrailer, 4096)); }), "data error -3");
 }

@@ -97,7 +97,8 @@ TEST_F(ExtractionTest, LengthFailuresNameTheExpandedFileAndKeepThePayload)
     EXPECT_EQ(GetFileAttributesA(name.c_str()), INVALID_FILE_ATTRIBUTES) << "nothing is written";
 
     Engine.ErrorText.clear();
-    payload_ = TPayload{"abc", 0};
+    payload_ = TPayload();
+    payload_.Data = "abc";
     EXPECT_FALSE(Save("action=save,OrigLen=4,ComprLen=5,Filename=*PgmPath*\\f.txt"));
     EXPECT_EQ(Engine.ErrorText, "data error in " + name + "; ");
 }

@@ -71,6 +71,15 @@ protected:
         WriteTestFile(installer, file);
         UseSectionsFile(installer);
     }
+    // The same with the payload section's bytes as given (already compressed, or damaged).
+    void UseInstallerWithSection(const std::string& script, const std::string& payloadSection)
+    {
+        const std::string installer = dir_.File("Setup.exe");
+        WriteTestFile(installer, "MZ stand-in program image" + MakeSection(SectionBeginningMark, "") +
+                                     MakeSection(SectionSetupCmd, CompressString(script, LevelDefault)) +
+                                     MakeSection(SectionSetupBin, payloadSection));
+        UseSectionsFile(installer);
+    }
     std::string Target(const std::string& name) const { return dir_.File(name); }
 
     TempDir dir_;
@@ -193,7 +202,8 @@ TEST_F(SetupScriptTest, MissingSectionsAreReported)
 
 TEST_F(SetupScriptTest, DispatcherMatchesActionsExactly)
 {
-    TPayload payload{"xyz", 0};
+    TPayload payload;
+    payload.Data = "xyz";
     EXPECT_TRUE(ExecuteCommand("action=exec,params=aftersetup", payload));
     EXPECT_EQ(Engine.LaunchParams, "aftersetup");
     EXPECT_TRUE(ExecuteCommand("x=1,ACTION=save,OrigLen=1,Filename=*PgmPath*\\a.txt,action=bogus", payload))
@@ -211,4 +221,60 @@ TEST_F(SetupScriptTest, DispatcherMatchesActionsExactly)
     EXPECT_EQ(CommandAction(" \"action=path\" ,x"), "path");
     EXPECT_EQ(CommandAction("Action=Path"), "Path");
     EXPECT_EQ(CommandAction("name=action=path"), "");
+}
+
+TEST_F(SetupScriptTest, LargePayloadIsReadInPiecesAndDamageEndsTheRunBeforeAnyFile)
+{
+    // Pieces larger than the reader's pieces, a compressed one across their
+    // borders, and a kept file that still consumes its piece.
+    const std::string first = MakeTestBytes(2500000, false, 11);
+    const std::string text = MakeTestBytes(1800000, true, 12);
+    const std::string packed = CompressString(text, LevelBest);
+    const std::string kept = MakeTestBytes(70000, false, 13);
+    const std::string last = MakeTestBytes(1300000, true, 14);
+    const std::string payload = first + packed + kept + last;
+    const std::string script = "action=save,OrigLen=2500000,Filename=*PgmPath*\\big\\first.bin\r\n"
+                               "action=save,OrigLen=1800000,ComprLen=" + std::to_string(packed.size()) +
+                               ",Filename=*PgmPath*\\big\\text.txt\r\n"
+                               "action=saveifnotexists,OrigLen=70000,Filename=*PgmPath*\\kept.dat\r\n"
+                               "action=save,OrigLen=1300000,Filename=*PgmPath*\\last.bin\r\n";
+    WriteTestFile(Target("kept.dat"), "mine");
+    UseInstaller(script, payload);
+    EXPECT_TRUE(RunSetupScript(true)) << Engine.ErrorText;
+    EXPECT_FALSE(FileExists(Target("big\\first.bin"))) << "the path-only run writes nothing";
+    ASSERT_TRUE(RunSetupScript(false)) << Engine.ErrorText;
+    EXPECT_TRUE(ReadTestFile(Target("big\\first.bin")) == first);
+    EXPECT_TRUE(ReadTestFile(Target("big\\text.txt")) == text);
+    EXPECT_EQ(ReadTestFile(Target("kept.dat")), "mine");
+    EXPECT_TRUE(ReadTestFile(Target("last.bin")) == last) << "the kept file's piece was consumed";
+
+    // Damage far behind the first piece, a wrong check sum and a cut stream
+    // are all found before the first file is written, in both runs.
+    const std::string section = CompressString(payload, LevelFastest);
+    std::string damaged = section;
+    for (std::size_t i = damaged.size() - 100000; i < damaged.size() - 99000; ++i) damaged[i] = '\x5A';
+    std::string badSum = section;
+    badSum.back() = static_cast<char>(badSum.back() ^ 0x40);
+    const std::string cut = section.substr(0, section.size() - 3);
+    const struct {
+        const std::string& bytes;
+        const char* failure;
+    } cases[] = {{damaged, "data error"}, {badSum, "data error"}, {cut, "buffer error"}};
+    for (const auto& c : cases) {
+        TempDir other;
+        ResetEngineState();
+        Engine.QuietErrors = true;
+        Engine.PgmPath = other.Path().string() + "\\";
+        UseInstallerWithSection(script, c.bytes);
+        for (bool pathOnly : {true, false}) {
+            try {
+                RunSetupScript(pathOnly);
+                ADD_FAILURE() << c.failure << ": the run should raise, path only " << pathOnly;
+            } catch (const EZDecompressionError& error) {
+                EXPECT_STREQ(error.what(), c.failure);
+            }
+        }
+        EXPECT_FALSE(FileExists(other.File("big\\first.bin"))) << c.failure << ": no file is written";
+        EXPECT_TRUE(Engine.WrittenFiles.empty());
+    }
 }
