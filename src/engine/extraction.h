@@ -15,6 +15,11 @@
 // on failure. Windows builds only.
 bool WriteWholeFile(const std::string& path, const std::string& data);
 
+// The size WriteWholeFile last wrote at path during this installation (letter
+// case ignored); false when it wrote nothing there. Spares asking the file
+// system for the size of every written file. Windows builds only.
+bool WrittenSizeOf(const std::string& path, std::uint64_t& size);
+
 // --- portable rules ---
 
 // Cuts up to count bytes off the front of the payload (fewer when it holds

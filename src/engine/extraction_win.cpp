@@ -2,11 +2,14 @@
 
 #include <windows.h>
 
+#include <unordered_map>
+
 #include "container/zlib_wrapper.h"
 #include "engine/engine_state.h"
 #include "engine/folders.h"
 #include "engine/placeholders.h"
 #include "util/ansi_strings.h"
+#include "util/case_key.h"
 #include "util/win_handles.h"
 
 namespace {
@@ -64,7 +67,24 @@ bool CutPiece(const TParams& params, TPayload& payload, const std::string& name,
     return true;
 }
 
+// Sizes by CaseInsensitiveKey of the path; started afresh with every
+// installation (an empty WrittenFiles).
+std::unordered_map<std::string, std::uint64_t>& WrittenSizes()
+{
+    static std::unordered_map<std::string, std::uint64_t> sizes;
+    return sizes;
+}
+
 } // namespace
+
+bool WrittenSizeOf(const std::string& path, std::uint64_t& size)
+{
+    if (Engine.WrittenFiles.empty()) return false;
+    const auto found = WrittenSizes().find(CaseInsensitiveKey(path));
+    if (found == WrittenSizes().end()) return false;
+    size = found->second;
+    return true;
+}
 
 bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
 {
@@ -109,6 +129,8 @@ bool WriteWholeFile(const std::string& path, const std::string& data)
         AddError("Write Error: " + path);
         return false;
     }
+    if (Engine.WrittenFiles.empty()) WrittenSizes().clear();
+    WrittenSizes()[CaseInsensitiveKey(path)] = data.size();
     Engine.WrittenFiles.push_back(path);
     return true;
 }

@@ -50,6 +50,11 @@ std::uint32_t WrittenFilesSizeInKB()
     std::uint64_t total = 0;
     for (const std::string& file : Engine.WrittenFiles) {
         if (!counted.insert(CaseInsensitiveKey(file)).second) continue;
+        std::uint64_t written = 0;
+        if (WrittenSizeOf(file, written)) {
+            total += written;
+            continue;
+        }
         const std::int64_t size = QueryFileSize(file);
         if (size > 0) total += static_cast<std::uint64_t>(size);
     }
