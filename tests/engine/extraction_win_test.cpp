@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include "container/zlib_wrapper.h"
@@ -170,4 +173,40 @@ TEST_F(ExtractionTest, WriteWholeFileWritesEmptyAndReplacesLongerFiles)
         << "every write is recorded, duplicates included";
     EXPECT_FALSE(WriteWholeFile(Target("New"), "x")) << "a folder is no file";
     EXPECT_EQ(Engine.ErrorText, "Write Error: " + Target("New") + "; ");
+}
+
+TEST_F(ExtractionTest, StreamedPayloadGivesItsPiecesAndAShortOneConsumesTheRest)
+{
+    const std::string stored = MakeTestBytes(5000, false, 21);
+    const std::string original = MakeTestBytes(40000, true, 22);
+    const std::string compressed = CompressString(original, LevelDefault);
+    const std::string stream = CompressString(stored + compressed + "tail", LevelFastest);
+    auto next = std::make_shared<std::size_t>(0);
+    payload_.Stream = std::make_shared<TInflateStream>([stream, next](char* buffer, std::size_t capacity) {
+        const std::size_t count = std::min<std::size_t>({capacity, 333, stream.size() - *next});
+        std::copy_n(stream.data() + *next, count, buffer);
+        *next += count;
+        return count;
+    });
+    payload_.StreamLeft = stored.size() + compressed.size() + 4;
+
+    ASSERT_TRUE(Save("action=save,OrigLen=5000,Filename=*PgmPath*\\a.bin")) << Engine.ErrorText;
+    ASSERT_TRUE(Save("action=save,OrigLen=1,ComprLen=" + std::to_string(compressed.size()) +
+                     ",Filename=*PgmPath*\\B.txt"))
+        << Engine.ErrorText;
+    EXPECT_TRUE(ReadTestFile(Target("a.bin")) == stored);
+    EXPECT_TRUE(ReadTestFile(Target("B.txt")) == original);
+    EXPECT_EQ(PayloadBytesLeft(payload_), 4u);
+    std::uint64_t size = 0;
+    ASSERT_TRUE(WrittenSizeOf(Target("b.TXT"), size)) << "the written size is known in any letter case";
+    EXPECT_EQ(size, original.size());
+    EXPECT_FALSE(WrittenSizeOf(Target("c.bin"), size));
+
+    EXPECT_FALSE(Save("action=save,OrigLen=5,Filename=*PgmPath*\\c.bin"));
+    EXPECT_EQ(Engine.ErrorText, "data error in " + Target("c.bin") + "; ");
+    EXPECT_EQ(PayloadBytesLeft(payload_), 0u) << "a short piece takes what was left";
+    EXPECT_EQ(GetFileAttributesA(Target("c.bin").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    ResetEngineState();
+    EXPECT_FALSE(WrittenSizeOf(Target("a.bin"), size)) << "a new installation starts with no sizes";
 }
