@@ -1,7 +1,6 @@
 #include "app/app_startup_win.h"
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <memory>
 
@@ -66,8 +65,7 @@ int RunWindowMode()
     CreatePersonsTerms();
     Engine.OwnerWindow = nullptr;  // until the main window exists
 
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&controls);
+    InitCommonControlsFromSystem(ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES);
 
     LoadLanguageTexts(OwnExecutablePath());
     if (AnotherCopyRunning()) {

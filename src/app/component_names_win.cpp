@@ -2,7 +2,26 @@
 
 #include <commctrl.h>
 
+#include "app/win_components_win.h"
+
 namespace {
+
+// The subclass calls of comctl32, which is loaded from the system folder.
+struct SubclassFunctions {
+    using TSet = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR);
+    using TRemove = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR);
+    using TDefault = LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+    TSet Set = SystemFunction<TSet>("comctl32.dll", "SetWindowSubclass");
+    TRemove Remove = SystemFunction<TRemove>("comctl32.dll", "RemoveWindowSubclass");
+    TDefault Default = SystemFunction<TDefault>("comctl32.dll", "DefSubclassProc");
+    bool Usable() const { return Set && Remove && Default; }
+};
+
+const SubclassFunctions& Subclassing()
+{
+    static const SubclassFunctions functions;
+    return functions;
+}
 
 constexpr UINT_PTR NameSubclassId = 0x53e7;  // any value unique among our subclasses
 
@@ -30,9 +49,9 @@ LRESULT CALLBACK ReleaseNameOnDestroy(HWND window, UINT message, WPARAM wParam, 
             RemovePropA(window, ComponentNameProperty);
             GlobalDeleteAtom(atom);
         }
-        RemoveWindowSubclass(window, ReleaseNameOnDestroy, NameSubclassId);
+        Subclassing().Remove(window, ReleaseNameOnDestroy, NameSubclassId);
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return Subclassing().Default(window, message, wParam, lParam);
 }
 
 struct NameSearch {
@@ -63,7 +82,7 @@ bool SetComponentName(HWND window, const std::string& name)
         return false;
     }
     if (previous) GlobalDeleteAtom(previous);
-    SetWindowSubclass(window, ReleaseNameOnDestroy, NameSubclassId, 0);
+    if (Subclassing().Usable()) Subclassing().Set(window, ReleaseNameOnDestroy, NameSubclassId, 0);
     return true;
 }
 

@@ -586,7 +586,7 @@ void TBvSetupForm1::ChooseBtnClick()
     dialog.nMaxFile = static_cast<DWORD>(buffer.size());
     dialog.lpstrTitle = title.c_str();
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_DONTADDTORECENT | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameA(&dialog)) return;
+    if (!ShowOpenFileDialog(dialog)) return;
     OpenDialogFileName = buffer.c_str();
     PgmPathEd->SetText(ChosenProgramFolder(OpenDialogFileName));
 }

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/component_names_win.h"
+#include "app/win_components_win.h"
 
 namespace {
 
@@ -260,10 +261,7 @@ struct alignas(4) EmptyDialogTemplate {
 
 void EnsureCommonControls()
 {
-    static const bool done = [] {
-        INITCOMMONCONTROLSEX init{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
-        return InitCommonControlsEx(&init) != FALSE;
-    }();
+    static const bool done = InitCommonControlsFromSystem(ICC_STANDARD_CLASSES);
     (void)done;
 }
 

@@ -101,12 +101,11 @@ void TWinComponent::FitToText()
 {
     if (!autoSize_ || !handle_) return;
     const std::wstring text = WindowText(GetText());
-    HDC dc = GetDC(handle_);
-    HGDIOBJ old = SelectObject(dc, fontHandle_.get());
     RECT rect{0, 0, 0, 0};
-    DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &rect, DT_CALCRECT | DT_NOCLIP);
-    SelectObject(dc, old);
-    ReleaseDC(handle_, dc);
+    {
+        WindowDC dc(handle_, fontHandle_.get());
+        DrawTextW(dc.get(), text.empty() ? L" " : text.c_str(), -1, &rect, DT_CALCRECT | DT_NOCLIP);
+    }
     SetWindowPos(handle_, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(handle_, nullptr, TRUE);
@@ -162,13 +161,10 @@ int TWinComponent::TextWidth(const std::string& text, const TComponent& control)
 {
     const auto* winControl = dynamic_cast<const TWinComponent*>(&control);
     HFONT font = winControl ? winControl->fontHandle_.get() : fontHandle_.get();
-    HDC dc = GetDC(handle_);
-    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    WindowDC dc(handle_, font);
     SIZE size{0, 0};
     const std::wstring wide = WindowText(text);
-    GetTextExtentPoint32W(dc, wide.data(), static_cast<int>(wide.size()), &size);
-    if (old) SelectObject(dc, old);
-    ReleaseDC(handle_, dc);
+    GetTextExtentPoint32W(dc.get(), wide.data(), static_cast<int>(wide.size()), &size);
     return size.cx;
 }
 
@@ -187,8 +183,7 @@ void TWinApplication::RemoveForm(TWinComponent* form)
 TWinApplication& WinApplication()
 {
     static TWinApplication application;
-    static const bool registered = (SetApplication(&application), true);
-    (void)registered;
+    if (GetApplication() != &application) SetApplication(&application);
     return application;
 }
 
@@ -214,10 +209,8 @@ HICON CheckGlyph()
         header.bV5BlueMask = 0x000000FF;
         header.bV5AlphaMask = 0xFF000000;
         void* bits = nullptr;
-        HDC screen = GetDC(nullptr);
-        HBITMAP colour = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits,
-                                          nullptr, 0);
-        ReleaseDC(nullptr, screen);
+        HBITMAP colour = CreateDIBSection(WindowDC(nullptr, nullptr).get(), reinterpret_cast<BITMAPINFO*>(&header),
+                                          DIB_RGB_COLORS, &bits, nullptr, 0);
         if (!colour || !bits) return static_cast<HICON>(nullptr);
         auto* pixels = static_cast<std::uint32_t*>(bits);
         std::fill(pixels, pixels + Size * Size, 0u);
@@ -241,6 +234,19 @@ HICON CheckGlyph()
     return icon;
 }
 
+HMODULE SystemLibrary(const char* name)
+{
+    HMODULE library = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Systems without the restricted search refuse the flag; start-up has then
+    // no restriction to rely on, so the system folder is named in full.
+    if (!library && GetLastError() == ERROR_INVALID_PARAMETER) {
+        char folder[MAX_PATH] = {};
+        const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+        if (length > 0 && length < MAX_PATH) library = LoadLibraryA((std::string(folder) + "\\" + name).c_str());
+    }
+    return library;
+}
+
 namespace {
 
 bool HandleDialogKeys(MSG& message)
@@ -251,6 +257,22 @@ bool HandleDialogKeys(MSG& message)
 }
 
 } // namespace
+
+bool InitCommonControlsFromSystem(DWORD classes)
+{
+    using TInit = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    static const TInit init = SystemFunction<TInit>("comctl32.dll", "InitCommonControlsEx");
+    if (!init) return false;
+    INITCOMMONCONTROLSEX controls{sizeof controls, classes};
+    return init(&controls) != FALSE;
+}
+
+bool ShowOpenFileDialog(OPENFILENAMEA& dialog)
+{
+    using TOpen = BOOL(WINAPI*)(OPENFILENAMEA*);
+    static const TOpen open = SystemFunction<TOpen>("comdlg32.dll", "GetOpenFileNameA");
+    return open && open(&dialog) != FALSE;
+}
 
 int RunMessageLoop()
 {

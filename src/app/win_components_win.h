@@ -7,6 +7,8 @@
 // component either has a font of its own or takes the font of its parent;
 // changing a font passes on to the children that take it.
 #include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
 
 #include <cstdint>
 #include <memory>
@@ -43,6 +45,29 @@ private:
 };
 
 HFONT CreateFontFromSpec(const TFontSpec& spec);
+
+// A window's device context with a font selected, both given back at the end.
+class WindowDC {
+public:
+    WindowDC(HWND window, HFONT font) : window_(window), dc_(GetDC(window))
+    {
+        if (dc_ && font) oldFont_ = SelectObject(dc_, font);
+    }
+    ~WindowDC()
+    {
+        if (!dc_) return;
+        if (oldFont_) SelectObject(dc_, oldFont_);
+        ReleaseDC(window_, dc_);
+    }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+    HGDIOBJ oldFont_ = nullptr;
+};
 
 // 8-bit window text (system ANSI code page) as the windows hold and draw it:
 // in UTF-16, whatever character set the font names.
@@ -128,7 +153,7 @@ private:
     TWinComponent* mainForm_ = nullptr;
 };
 
-// The one application object; registered with the text system on first use.
+// The one application object; registered with the text system on every use.
 TWinApplication& WinApplication();
 
 // Text written in Windows-1252 (the German defaults), in the system's ANSI code page.
@@ -136,6 +161,23 @@ std::string FromWindows1252(const std::string& win1252Text);
 
 // A small green check mark for the buttons with a glyph (shared, never freed).
 HICON CheckGlyph();
+
+// comctl32 and comdlg32 are no known system libraries: imported statically they
+// would be looked for beside the program before the program can restrict the
+// search. They are loaded from the system folder when first needed instead
+// (SystemLibrary keeps what it loaded until the process ends).
+HMODULE SystemLibrary(const char* name);
+template <typename Function>
+Function SystemFunction(const char* libraryName, const char* functionName)
+{
+    HMODULE library = SystemLibrary(libraryName);
+    if (!library) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, functionName)));
+}
+// InitCommonControlsEx with the given classes; false when unavailable.
+bool InitCommonControlsFromSystem(DWORD classes);
+// GetOpenFileNameA; false when cancelled or unavailable.
+bool ShowOpenFileDialog(OPENFILENAMEA& dialog);
 
 // Runs the message loop until WM_QUIT; keyboard navigation (Tab, Enter, Esc)
 // goes to the top-level window of each message.
