@@ -155,10 +155,10 @@ const std::size_t InflateInputPiece = 1024 * 1024;
 
 TInflateStream::TInflateStream(TSource source) : state_(new TState()), source_(std::move(source))
 {
+    state_->Input.resize(InflateInputPiece);
     std::memset(&state_->Stream, 0, sizeof(state_->Stream));
     CheckDecompressionResult(
         inflateInit_(&state_->Stream, ZLibInterfaceVersion, static_cast<int>(sizeof(z_stream))));
-    state_->Input.resize(InflateInputPiece);
 }
 
 TInflateStream::~TInflateStream()

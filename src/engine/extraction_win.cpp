@@ -67,12 +67,41 @@ bool CutPiece(const TParams& params, TPayload& payload, const std::string& name,
     return true;
 }
 
-// Sizes by CaseInsensitiveKey of the path; started afresh with every
-// installation (an empty WrittenFiles).
-std::unordered_map<std::string, std::uint64_t>& WrittenSizes()
+// What WriteWholeFile wrote: by the hash of the path's CaseInsensitiveKey, the
+// entry of WrittenFiles and the size. Only numbers are kept (the paths are in
+// WrittenFiles already); a hit is confirmed against WrittenFiles. Started
+// afresh with every installation (an empty WrittenFiles).
+struct TWrittenSize {
+    std::size_t Entry;
+    std::uint64_t Size;
+};
+
+std::unordered_multimap<std::size_t, TWrittenSize>& WrittenSizes()
 {
-    static std::unordered_map<std::string, std::uint64_t> sizes;
+    static std::unordered_multimap<std::size_t, TWrittenSize> sizes;
     return sizes;
+}
+
+TWrittenSize* FindWrittenSize(const std::string& key)
+{
+    const auto range = WrittenSizes().equal_range(std::hash<std::string>()(key));
+    for (auto it = range.first; it != range.second; ++it) {
+        const std::size_t entry = it->second.Entry;
+        if (entry < Engine.WrittenFiles.size() && CaseInsensitiveKey(Engine.WrittenFiles[entry]) == key)
+            return &it->second;
+    }
+    return nullptr;
+}
+
+void RecordWrittenSize(const std::string& path, std::uint64_t size)
+{
+    if (Engine.WrittenFiles.empty()) WrittenSizes().clear();
+    const std::string key = CaseInsensitiveKey(path);
+    const TWrittenSize written{Engine.WrittenFiles.size(), size};
+    if (TWrittenSize* earlier = FindWrittenSize(key))
+        *earlier = written;
+    else
+        WrittenSizes().emplace(std::hash<std::string>()(key), written);
 }
 
 } // namespace
@@ -80,9 +109,9 @@ std::unordered_map<std::string, std::uint64_t>& WrittenSizes()
 bool WrittenSizeOf(const std::string& path, std::uint64_t& size)
 {
     if (Engine.WrittenFiles.empty()) return false;
-    const auto found = WrittenSizes().find(CaseInsensitiveKey(path));
-    if (found == WrittenSizes().end()) return false;
-    size = found->second;
+    const TWrittenSize* written = FindWrittenSize(CaseInsensitiveKey(path));
+    if (!written) return false;
+    size = written->Size;
     return true;
 }
 
@@ -129,8 +158,7 @@ bool WriteWholeFile(const std::string& path, const std::string& data)
         AddError("Write Error: " + path);
         return false;
     }
-    if (Engine.WrittenFiles.empty()) WrittenSizes().clear();
-    WrittenSizes()[CaseInsensitiveKey(path)] = data.size();
+    RecordWrittenSize(path, data.size());
     Engine.WrittenFiles.push_back(path);
     return true;
 }

@@ -140,16 +140,24 @@ bool RunSetupScript(bool pathOnly)
     TPayload payload;
     if (payloadLength > 0) payload = OpenPayload(OwnSectionPart, payloadPosition, payloadLength, pathOnly);
 
-    std::vector<std::string> log;
-    for (const std::string& line : SplitLines(script)) {
+    // The log keeps the numbers of the lines that ran, not copies: a script
+    // of many thousand lines is held once.
+    std::vector<std::string> lines = SplitLines(script);
+    std::string().swap(script);
+    std::vector<std::size_t> ran;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
         if (pathOnly && CommandAction(line) != "path") continue;
-        log.push_back(line);
+        ran.push_back(i);
         if (!ExecuteCommand(line, payload)) {
             AddError("Command failed: " + line);
             break;
         }
     }
     if (!Engine.ErrorText.empty()) {
+        std::vector<std::string> log;
+        log.reserve(ran.size() + 1);
+        for (std::size_t i : ran) log.push_back(std::move(lines[i]));
         log.push_back("Errors: " + Engine.ErrorText);
         SaveLog(log);
     }

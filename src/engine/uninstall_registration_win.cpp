@@ -4,7 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <unordered_set>
+#include <algorithm>
+#include <unordered_map>
 
 #include "container/sections.h"
 #include "engine/commands.h"
@@ -46,10 +47,20 @@ std::string ShortDate(const SYSTEMTIME& now)
 // The files this installation wrote so far, each counted once, in whole KB rounded up.
 std::uint32_t WrittenFilesSizeInKB()
 {
-    std::unordered_set<std::string> counted;
+    // Files counted so far by the hash of their key; only numbers are kept, a
+    // match is confirmed on the paths themselves.
+    const auto& files = Engine.WrittenFiles;
+    std::unordered_multimap<std::size_t, std::size_t> counted;
     std::uint64_t total = 0;
-    for (const std::string& file : Engine.WrittenFiles) {
-        if (!counted.insert(CaseInsensitiveKey(file)).second) continue;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string& file = files[i];
+        const std::string key = CaseInsensitiveKey(file);
+        const std::size_t hash = std::hash<std::string>()(key);
+        const auto range = counted.equal_range(hash);
+        if (std::any_of(range.first, range.second,
+                        [&](const auto& entry) { return CaseInsensitiveKey(files[entry.second]) == key; }))
+            continue;
+        counted.emplace(hash, i);
         std::uint64_t written = 0;
         if (WrittenSizeOf(file, written)) {
             total += written;
