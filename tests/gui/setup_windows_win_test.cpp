@@ -264,9 +264,17 @@ void ExpectCentred(HWND window, HWND panel, const std::string& where)
     EXPECT_EQ(rect.top, (client.bottom - (rect.bottom - rect.top)) / 2) << where;
 }
 
+// The product's values: the tests write the user's, a finished installation
+// the machine's (always in the 32-bit view).
 void DeleteTestRegistry()
 {
     RegDeleteTreeA(HKEY_CURRENT_USER, RegistryKey);
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RegistryKey, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &key) == ERROR_SUCCESS) {
+        RegDeleteTreeA(key, nullptr);
+        RegCloseKey(key);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RegistryKey, KEY_WOW64_32KEY, 0);
+    }
 }
 
 class SetupWindows : public ::testing::Test {
