@@ -16,8 +16,6 @@ namespace {
 
 const char* const PlantedNames[] = {"version.dll", "uxtheme.dll", "dwmapi.dll",  "cryptbase.dll",
                                     "userenv.dll", "comctl32.dll", "shfolder.dll", "riched20.dll"};
-const char* const OverriddenPrograms[] = {"Setup.exe", "uninstall.exe", "rundll32.exe"};
-const std::string WineAppDefaults = "Software\\Wine\\AppDefaults\\";
 const std::string UninstallList = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 std::string MarkerDll()
@@ -64,37 +62,18 @@ protected:
         markers_ = dir_.File("markers");
         CreateDirectoryA(markers_.c_str(), nullptr);
         SetEnvironmentVariableA("SETUP_PLANTED_DLL_MARKERS", markers_.c_str());
-
         name_ = "E2EPlanted" + std::to_string(GetCurrentProcessId());
         product_ = "SetupE2E\\" + name_;
     }
     void TearDown() override
     {
         SetEnvironmentVariableA("SETUP_PLANTED_DLL_MARKERS", nullptr);
-        for (const char* program : OverriddenPrograms) RegDeleteTreeAt(HKEY_CURRENT_USER, WineAppDefaults + program);
         RegDeleteTreeAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + product_);
         RegDeleteTreeAt(HKEY_CURRENT_USER, "SOFTWARE\\" + product_);
         for (const std::string& entry : RegSubkeys(HKEY_LOCAL_MACHINE, UninstallList))
             if (entry.compare(0, name_.size(), name_) == 0) RegDeleteTreeAt(HKEY_LOCAL_MACHINE, UninstallList + "\\" + entry);
     }
 
-    // Wine prefers its own built-in DLLs; told to prefer files ("native") for
-    // these names in the programs started here, it searches the way Windows
-    // searches for a DLL that is not one of the system's known DLLs.
-    void PreferPlantedFiles()
-    {
-        for (const char* program : OverriddenPrograms)
-            for (const char* name : PlantedNames) {
-                const std::string base(name);
-                RegSetString(HKEY_CURRENT_USER, WineAppDefaults + program + "\\DllOverrides",
-                             base.substr(0, base.size() - 4), "native,builtin");
-            }
-    }
-    static bool UnderWine()
-    {
-        const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-        return ntdll && GetProcAddress(ntdll, "wine_get_version");
-    }
     // Installs unattended, shows the installer's and the uninstaller's windows,
     // removes unattended; every step with the DLLs planted beside the program.
     void RunEveryMode();
@@ -151,8 +130,6 @@ void PlantedDllTest::RunEveryMode()
 
     const std::string folder = dir_.File("Program\\Morvane");
     const TRunResult install = RunProgram("\"" + setup + "\" /S \"/D=" + folder + "\"");
-    // A DLL loaded before WinMain (a dependency of a directly imported
-    // library) comes from the program's folder whatever the program does later.
     EXPECT_EQ(LoadedDlls(), "") << "unattended installation";
     ASSERT_EQ(install.ExitCode, 0u) << install.StandardError;
 
@@ -172,21 +149,5 @@ void PlantedDllTest::RunEveryMode()
 
 TEST_F(PlantedDllTest, NoDllBesideSetupOrUninstallerIsLoaded)
 {
-    RunEveryMode();
-}
-
-TEST_F(PlantedDllTest, NoDllIsLoadedEvenWhenFilesArePreferredToBuiltIns)
-{
-    if (!UnderWine()) GTEST_SKIP() << "Windows searches this way already";
-    PreferPlantedFiles();
-    // The marker DLL works: loaded on purpose, it leaves its marker.
-    {
-        const std::string probe = dir_.File("version.dll");
-        ASSERT_TRUE(CopyFileA(MarkerDll().c_str(), probe.c_str(), FALSE));
-        const TRunResult run = RunProgram("rundll32.exe \"" + probe + "\",DllMain");
-        ASSERT_EQ(LoadedDlls(), "version.dll ") << "the marker DLL must show a load (" << run.ExitCode << ")";
-        DeleteFileA(probe.c_str());
-    }
-
     RunEveryMode();
 }
