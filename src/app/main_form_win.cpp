@@ -752,8 +752,7 @@ LRESULT TBvSetupForm1::HandleMessage(HWND window, UINT message, WPARAM wParam, L
         return 0;
     case WM_NCDESTROY:
         destroyed_ = true;
-        for (int i = 0; i < Form->ComponentCount(); ++i) static_cast<TWinComponent*>(Form->Components(i))->DetachHandle();
-        Form->DetachHandle();
+        Form->DetachOwnedHandles();
         break;
     default:
         break;

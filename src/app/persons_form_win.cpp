@@ -190,8 +190,7 @@ LRESULT TPersonsForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
         return 0;
     case WM_NCDESTROY:
         destroyed_ = true;
-        for (int i = 0; i < Form->ComponentCount(); ++i) static_cast<TWinComponent*>(Form->Components(i))->DetachHandle();
-        Form->DetachHandle();
+        Form->DetachOwnedHandles();
         break;
     default:
         break;

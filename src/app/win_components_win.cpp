@@ -15,18 +15,18 @@ std::wstring WindowText(const std::string& text)
     return wide;
 }
 
-HFONT CreateFontFromSpec(const TFontSpec& spec)
+HFONT CreateFontFromSpec(const TFontSpec& fontSpec)
 {
     LOGFONTA font{};
-    font.lfHeight = -spec.Height;
-    font.lfWeight = spec.Bold ? FW_BOLD : FW_NORMAL;
-    font.lfItalic = spec.Italic ? TRUE : FALSE;
-    font.lfCharSet = spec.Charset;
+    font.lfHeight = -fontSpec.Height;
+    font.lfWeight = fontSpec.Bold ? FW_BOLD : FW_NORMAL;
+    font.lfItalic = fontSpec.Italic ? TRUE : FALSE;
+    font.lfCharSet = fontSpec.Charset;
     font.lfOutPrecision = OUT_DEFAULT_PRECIS;
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH;
-    lstrcpynA(font.lfFaceName, spec.Face.c_str(), LF_FACESIZE);
+    lstrcpynA(font.lfFaceName, fontSpec.Face.c_str(), LF_FACESIZE);
     return CreateFontIndirectA(&font);
 }
 
@@ -73,9 +73,9 @@ void TWinComponent::SetAutoSize(bool autoSize)
     FitToText();
 }
 
-void TWinComponent::SetFont(const TFontSpec& spec)
+void TWinComponent::SetFont(const TFontSpec& fontSpec)
 {
-    font_ = spec;
+    font_ = fontSpec;
     parentFont_ = false;
     ApplyFont();
 }

@@ -44,7 +44,7 @@ private:
     HFONT font_ = nullptr;
 };
 
-HFONT CreateFontFromSpec(const TFontSpec& spec);
+HFONT CreateFontFromSpec(const TFontSpec& fontSpec);
 
 // A window's device context with a font selected, both given back at the end.
 class WindowDC {
@@ -91,10 +91,17 @@ public:
     void AttachHandle(HWND handle);
     // The window is gone (destroyed with its parent); the component stays.
     void DetachHandle() { handle_ = nullptr; }
+    // The form's window is gone (WM_NCDESTROY): forget its handle and those of
+    // every component it owns, so that nothing touches a destroyed window.
+    void DetachOwnedHandles()
+    {
+        for (int i = 0; i < ComponentCount(); ++i) static_cast<TWinComponent*>(Components(i))->DetachHandle();
+        DetachHandle();
+    }
 
     // Labels that fit their size to their text whenever it or the font changes.
     void SetAutoSize(bool autoSize);
-    void SetFont(const TFontSpec& spec);
+    void SetFont(const TFontSpec& fontSpec);
     const TFontSpec& Font() const { return font_; }
     HFONT FontHandleOf() const { return fontHandle_.get(); }
     TWinComponent* Owner() const { return owner_; }
