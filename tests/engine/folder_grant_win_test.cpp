@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine_state.h"
+#include "support/folder_acl_win.h"
 #include "support/test_support.h"
 #include "util/nt_security.h"
 #include "util/win_handles.h"
@@ -19,23 +20,7 @@ namespace {
 // Wine the one grant that leaves a visible trace).
 bool EveryoneAllowed(const std::string& folder)
 {
-    BYTE sid[SECURITY_MAX_SID_SIZE];
-    DWORD sidSize = sizeof(sid);
-    if (!CreateWellKnownSid(WinWorldSid, nullptr, sid, &sidSize)) return false;
-    PACL dacl = nullptr;
-    LocalMemory<void> descriptor;
-    std::string path = folder;
-    if (GetNamedSecurityInfoA(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                              nullptr, descriptor.receive()) != ERROR_SUCCESS ||
-        !dacl)
-        return false;
-    for (DWORD i = 0; i < dacl->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!GetAce(dacl, i, &ace)) continue;
-        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-        if (allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE && EqualSid(&allowed->SidStart, sid)) return true;
-    }
-    return false;
+    return AllowedEntryFor(folder, WinWorldSid).Found;
 }
 
 class FolderGrantTest : public ::testing::Test {

@@ -5,46 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/folder_acl_win.h"
 #include "support/test_support.h"
 #include "util/win_handles.h"
-
-namespace {
-
-struct TAllowedEntry {
-    bool Found = false;
-    DWORD Mask = 0;
-    BYTE Flags = 0;
-};
-
-// The first access-allowed entry for the well-known group in the folder's own access list.
-TAllowedEntry AllowedEntryFor(const std::string& folder, WELL_KNOWN_SID_TYPE group)
-{
-    TAllowedEntry entry;
-    BYTE sid[SECURITY_MAX_SID_SIZE];
-    DWORD sidSize = sizeof(sid);
-    if (!CreateWellKnownSid(group, nullptr, sid, &sidSize)) return entry;
-    PACL dacl = nullptr;
-    LocalMemory<void> descriptor;
-    std::string path = folder;
-    if (GetNamedSecurityInfoA(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                              nullptr, descriptor.receive()) != ERROR_SUCCESS ||
-        !dacl)
-        return entry;
-    for (DWORD i = 0; i < dacl->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!GetAce(dacl, i, &ace)) continue;
-        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-        if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
-        if (!EqualSid(&allowed->SidStart, sid)) continue;
-        entry.Found = true;
-        entry.Mask = allowed->Mask;
-        entry.Flags = allowed->Header.AceFlags;
-        return entry;
-    }
-    return entry;
-}
-
-} // namespace
 
 TEST(NtSecurity, UserIsAdministratorAnswersFromTheToken)
 {
