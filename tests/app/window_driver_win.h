@@ -93,28 +93,14 @@ inline RECT RectInParent(HWND child)
     return rect;
 }
 
-// Writes a BMP of what the screen shows where the window is, when the
+// Writes a BMP of what the screen shows in rect (screen coordinates) when the
 // variable SETUP_SCREENSHOT_DIR names a folder; the file is that folder's
-// name.bmp.
-inline void SaveWindowShot(HWND window, const std::string& name)
+// name.bmp. Sends nothing to any window, so it also serves for a window whose
+// program is busy.
+inline void SaveScreenShot(const RECT& rect, const std::string& name)
 {
     const char* folder = std::getenv("SETUP_SCREENSHOT_DIR");
     if (!folder || !*folder) return;
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    // Let the display catch up with a freshly shown window (pictures only; no
-    // test result depends on this pause).
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 300;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (!IsDialogMessageW(window, &message)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    RECT rect;
-    GetWindowRect(window, &rect);
     int width = rect.right - rect.left;
     int height = rect.bottom - rect.top;
     BITMAPINFO format{};
@@ -159,4 +145,33 @@ inline void SaveWindowShot(HWND window, const std::string& name)
     DeleteDC(memory);
     DeleteObject(bitmap);
     ReleaseDC(nullptr, screen);
+}
+
+// Repaints the window and lets the display catch up with it (pictures only;
+// no test result depends on this pause).
+inline void LetDisplayCatchUp(HWND window)
+{
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 300;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (!IsDialogMessageW(window, &message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+// Repaints the window, lets the display catch up, and saves what the screen
+// shows where the window is (see SaveScreenShot).
+inline void SaveWindowShot(HWND window, const std::string& name)
+{
+    const char* folder = std::getenv("SETUP_SCREENSHOT_DIR");
+    if (!folder || !*folder) return;
+    LetDisplayCatchUp(window);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    SaveScreenShot(rect, name);
 }

@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <direct.h>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,34 +15,14 @@
 #include "app/message_dialogs_win.h"
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
+#include "e2e_support_win.h"
+#include "setup_driver_win.h"
 #include "support/test_support.h"
 #include "window_driver_win.h"
 
 namespace {
 
 const char RegistryKey[] = "SOFTWARE\\Brumo\\MorvaneGuiTest";
-
-std::string OwnFolder()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
-
-std::string SetupImage()
-{
-    const std::string program = ReadTestFile(OwnFolder() + "..\\..\\src\\app\\Setup.exe");
-    std::string image, sections;
-    SplitAtBeginMarker(program, image, sections);
-    return image;
-}
-
-std::string DemoLanguageFile()
-{
-    const char* source = std::getenv("SETUP_SOURCE_DIR");
-    return ReadTestFile(std::string(source ? source : ".") + "/examples/morvane/Setup.lng");
-}
 
 // The language file without the lines of one language.
 std::string WithoutLanguage(const std::string& text, const std::string& code)
@@ -64,194 +42,19 @@ std::string WithoutLanguage(const std::string& text, const std::string& code)
 const char ReadmeText[] = "Morvane test file\r\n";
 
 // An installer whose script names its folders and saves one text file.
-std::string MakeInstaller(const std::string& languageText)
+std::string ReadmeInstaller(const std::string& languageText)
 {
-    const std::string script = "action=path,PgmPath=*Programs*\\Morvane\\,Registry=Brumo\\MorvaneGuiTest,"
-                               "Version=2012-01,\"MyStartMenu=*StartMenu*\\Morvane\\\"\r\n"
-                               "action=save,OrigLen=" + std::to_string(sizeof ReadmeText - 1) +
-                               ",Filename=*PgmPath*\\readme.txt\r\n";
-    return SetupImage() + MakeSection(SectionBeginningMark, "") + MakeSection(SectionSetupLng, languageText) +
-           MakeSection(SectionSetupCmd, CompressString(script, LevelDefault)) +
-           MakeSection(SectionSetupBin, CompressString(ReadmeText, LevelDefault));
+    std::string payload;
+    std::vector<std::string> script = {"action=path,PgmPath=*Programs*\\Morvane\\,Registry=Brumo\\MorvaneGuiTest,"
+                                       "Version=2012-01,\"MyStartMenu=*StartMenu*\\Morvane\\\""};
+    for (const std::string& line : SaveLines({{"readme.txt", ReadmeText}}, payload)) script.push_back(line);
+    return MakeInstaller(script, payload, languageText);
 }
 
 std::string MakeUninstaller(const std::string& listSection)
 {
     return SetupImage() + MakeSection(SectionBeginningMark, "") + MakeSection(SectionSetupLng, DemoLanguageFile()) +
            MakeSection(SectionUninst, listSection);
-}
-
-// A started program, ended when the test leaves it running.
-class Child {
-public:
-    explicit Child(const std::string& program, const std::string& arguments = "")
-    {
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        std::string commandLine = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
-        started_ = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                  &process_) != FALSE;
-    }
-    ~Child()
-    {
-        if (!started_) return;
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_.hProcess, 1);
-            WaitForSingleObject(process_.hProcess, 10000);
-        }
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool Started() const { return started_; }
-    DWORD Id() const { return process_.dwProcessId; }
-    // Waits (at most a minute) for the end; the exit code, or ~0 when still running.
-    DWORD WaitForExit()
-    {
-        if (WaitForSingleObject(process_.hProcess, 60000) != WAIT_OBJECT_0) return ~0u;
-        DWORD code = ~0u;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return code;
-    }
-
-private:
-    PROCESS_INFORMATION process_{};
-    bool started_ = false;
-};
-
-// Polls until find gives a window; gives up after a minute (a loaded machine
-// starts Wine programs slowly), so a window that never comes fails the test.
-HWND WaitFor(const std::function<HWND()>& find)
-{
-    for (int attempt = 0; attempt < 1200; ++attempt) {
-        if (HWND window = find()) return window;
-        Sleep(50);
-    }
-    return nullptr;
-}
-
-struct TopSearch {
-    DWORD process;
-    std::string className;
-    std::string title;
-    std::string componentName;
-    HWND found;
-};
-
-BOOL CALLBACK MatchTop(HWND window, LPARAM data)
-{
-    auto* search = reinterpret_cast<TopSearch*>(data);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process != search->process || !IsWindowVisible(window)) return TRUE;
-    char className[64] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (!search->className.empty() && search->className != className) return TRUE;
-    if (!search->componentName.empty() && ComponentName(window) != search->componentName) return TRUE;
-    if (!search->title.empty()) {
-        char title[128] = {};
-        GetWindowTextA(window, title, sizeof title);
-        if (search->title != title) return TRUE;
-    }
-    search->found = window;
-    return FALSE;
-}
-
-HWND TopWindow(DWORD process, const std::string& className, const std::string& componentName = "",
-               const std::string& title = "")
-{
-    TopSearch search{process, className, title, componentName, nullptr};
-    EnumWindows(MatchTop, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-BOOL CALLBACK DescribeTop(HWND window, LPARAM data)
-{
-    auto* search = reinterpret_cast<std::pair<DWORD, std::string>*>(data);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process != search->first) return TRUE;
-    char className[64] = {}, title[256] = {};
-    GetClassNameA(window, className, sizeof className);
-    GetWindowTextA(window, title, sizeof title);
-    search->second += std::string(" [") + className + " \"" + title + "\" " + ComponentName(window) +
-                      (IsWindowVisible(window) ? " visible" : " hidden");
-    if (HWND text = FindComponent(window, MessageTextName)) {
-        GetWindowTextA(text, title, sizeof title);
-        search->second += std::string(" text \"") + title + "\"";
-    }
-    search->second += "]";
-    return TRUE;
-}
-
-// The child's top-level windows, for failure messages.
-std::string DescribeWindows(const Child& child)
-{
-    std::pair<DWORD, std::string> search{child.Id(), ""};
-    EnumWindows(DescribeTop, reinterpret_cast<LPARAM>(&search));
-    return search.second.empty() ? " no windows" : search.second;
-}
-
-HWND MainWindow(const Child& child)
-{
-    return WaitFor([&] { return TopWindow(child.Id(), "TBvSetupForm1"); });
-}
-
-// A component of the window once it is visible.
-HWND Visible(HWND window, const std::string& name)
-{
-    return WaitFor([&]() -> HWND {
-        HWND component = FindComponent(window, name);
-        return component && IsWindowVisible(component) ? component : nullptr;
-    });
-}
-
-// GetWindowText cannot read an edit field of another process; the message can.
-std::string Text(HWND window)
-{
-    char text[1024] = {};
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000, &copied);
-    return text;
-}
-
-bool PathFileExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool Checked(HWND window)
-{
-    return SendMessageA(window, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void SetText(HWND window, const std::string& text)
-{
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 10000, &result);
-}
-
-void Click(HWND window)
-{
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(window, BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &result);
-}
-
-// Waits until the window's thread has handled what it was sent and painted.
-void Settle(HWND window)
-{
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
-}
-
-void Shot(HWND window, const std::string& name)
-{
-    Settle(window);
-    SaveWindowShot(window, name);
 }
 
 // The panel is centred in the window's client area.
@@ -265,27 +68,15 @@ void ExpectCentred(HWND window, HWND panel, const std::string& where)
 }
 
 // The product's values: the tests write the user's, a finished installation
-// the machine's (always in the 32-bit view).
+// the machine's.
 void DeleteTestRegistry()
 {
-    RegDeleteTreeA(HKEY_CURRENT_USER, RegistryKey);
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RegistryKey, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &key) == ERROR_SUCCESS) {
-        RegDeleteTreeA(key, nullptr);
-        RegCloseKey(key);
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RegistryKey, KEY_WOW64_32KEY, 0);
-    }
+    DeleteProductRegistry(RegistryKey);
 }
 
 class SetupWindows : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!std::getenv("SETUP_SCREENSHOT_DIR")) {
-            _mkdir("screenshots");
-            _putenv_s("SETUP_SCREENSHOT_DIR", "screenshots");
-        }
-    }
+    static void SetUpTestSuite() { EnsureScreenshotFolder(); }
     void SetUp() override { DeleteTestRegistry(); }
     void TearDown() override { DeleteTestRegistry(); }
 
@@ -322,7 +113,7 @@ TEST_F(SetupWindows, LanguagePanelIsPreselectedFromTheSystemLanguage)
     if (const char* expected = std::getenv("SETUP_EXPECT_LANGUAGE")) {
         ASSERT_EQ(primary, std::strtoul(expected, nullptr, 0)) << "the locale of this run did not take effect";
     }
-    const std::string installer = Write("Setup.exe", MakeInstaller(DemoLanguageFile()));
+    const std::string installer = Write("Setup.exe", ReadmeInstaller(DemoLanguageFile()));
     const std::string locale = "system language " + std::to_string(primary);
     const char* radio = PreselectedRadio(primary);
     {
@@ -351,7 +142,7 @@ TEST_F(SetupWindows, LanguagePanelIsPreselectedFromTheSystemLanguage)
 
 TEST_F(SetupWindows, EnglishRetranslatesAndAMissingLanguageMovesTheMarkBack)
 {
-    const std::string installer = Write("Setup.exe", MakeInstaller(WithoutLanguage(DemoLanguageFile(), "IT")));
+    const std::string installer = Write("Setup.exe", ReadmeInstaller(WithoutLanguage(DemoLanguageFile(), "IT")));
     Child setup(installer);
     HWND window = MainWindow(setup);
     ASSERT_NE(window, nullptr);
@@ -384,7 +175,7 @@ TEST_F(SetupWindows, EnglishRetranslatesAndAMissingLanguageMovesTheMarkBack)
 
 TEST_F(SetupWindows, InstallQuestionAndTheNewerVersionQuestion)
 {
-    const std::string installer = Write("Setup.exe", MakeInstaller(DemoLanguageFile()));
+    const std::string installer = Write("Setup.exe", ReadmeInstaller(DemoLanguageFile()));
     {
         Child setup(installer);
         HWND window = MainWindow(setup);
@@ -426,10 +217,10 @@ TEST_F(SetupWindows, InstallQuestionAndTheNewerVersionQuestion)
     ASSERT_NE(Visible(window, "LngPanel"), nullptr);
     Click(FindComponent(window, "LngEnglishRadio"));
     Click(FindComponent(window, "LngOkBtn"));
-    HWND question = WaitFor([&] { return TopWindow(setup.Id(), "", MessageDialogName); });
+    HWND question = MessageDialog(setup);
     ASSERT_NE(question, nullptr) << "the newer-version question";
     EXPECT_EQ(Text(question), "Best\xE4tigung");
-    const std::string text = Text(FindComponent(question, MessageTextName));
+    const std::string text = MessageText(question);
     EXPECT_NE(text.find("newer version"), std::string::npos) << text;
     EXPECT_NE(FindComponent(question, MessageYesName), nullptr);
     Shot(question, "NewerVersionQuestion_EN");
@@ -439,7 +230,7 @@ TEST_F(SetupWindows, InstallQuestionAndTheNewerVersionQuestion)
 
 TEST_F(SetupWindows, ASecondCopyShowsTheDoubleStartMessageAndEnds)
 {
-    const std::string installer = Write("Setup.exe", MakeInstaller(DemoLanguageFile()));
+    const std::string installer = Write("Setup.exe", ReadmeInstaller(DemoLanguageFile()));
     const std::string uninstaller =
         Write("uninstall.exe", MakeUninstaller(CompressString("UninstallKey=MorvaneGuiTest\r\nLng=EN\r\n", LevelDefault)));
     Child first(installer);
@@ -447,10 +238,10 @@ TEST_F(SetupWindows, ASecondCopyShowsTheDoubleStartMessageAndEnds)
     ASSERT_NE(window, nullptr);
     for (const std::string& program : {installer, uninstaller}) {
         Child second(program);
-        HWND message = WaitFor([&] { return TopWindow(second.Id(), "", MessageDialogName); });
+        HWND message = MessageDialog(second);
         ASSERT_NE(message, nullptr) << program;
         EXPECT_EQ(Text(message), "Fehler");
-        EXPECT_EQ(Text(FindComponent(message, MessageTextName)),
+        EXPECT_EQ(MessageText(message),
                   "Doppelstart: Es wurde ein anderes laufendes Setup gefunden.");
         EXPECT_EQ(TopWindow(second.Id(), "TBvSetupForm1"), nullptr) << "no main window of its own";
         Click(FindComponent(message, MessageOkName));
@@ -480,21 +271,13 @@ TEST_F(SetupWindows, UninstallerOpensOnTheRemovalQuestionInTheListsLanguage)
     EXPECT_EQ(setup.WaitForExit(), 0u);
 }
 
-// The user's start-up folder, where the product may leave a reminder shortcut.
-std::string StartupFolder()
-{
-    char path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_STARTUP | CSIDL_FLAG_CREATE, nullptr, 0, path))) return "";
-    return path;
-}
-
 TEST_F(SetupWindows, RemoveDeletesTheListedFilesAndTheReminderInTheListsLanguage)
 {
     const std::string program = folder_.File("Morvane");
     CreateDirectoryA(program.c_str(), nullptr);
     Write("Morvane\\Morvane.exe", "program");
     Write("Morvane\\Keys.ada", "the user's data");
-    const std::string startup = StartupFolder();
+    const std::string startup = ShellFolder(CSIDL_STARTUP);
     ASSERT_FALSE(startup.empty());
     const std::string english = startup + "\\Morvane Reminder.lnk";
     const std::string german = startup + "\\Morvane Erinnerung.lnk";
@@ -511,8 +294,8 @@ TEST_F(SetupWindows, RemoveDeletesTheListedFilesAndTheReminderInTheListsLanguage
         ASSERT_NE(Visible(window, "UninstAskPanel"), nullptr);
         PostMessageA(window, WM_CLOSE, 0, 0);
         EXPECT_EQ(setup.WaitForExit(), 0u);
-        EXPECT_TRUE(PathFileExists(program + "\\Morvane.exe")) << "the close box removes nothing";
-        EXPECT_TRUE(PathFileExists(english));
+        EXPECT_TRUE(PathExists(program + "\\Morvane.exe")) << "the close box removes nothing";
+        EXPECT_TRUE(PathExists(english));
     }
 
     Child setup(uninstaller);
@@ -521,10 +304,10 @@ TEST_F(SetupWindows, RemoveDeletesTheListedFilesAndTheReminderInTheListsLanguage
     ASSERT_NE(Visible(window, "UninstAskPanel"), nullptr);
     Click(FindComponent(window, "UninstStartBtn"));
     EXPECT_EQ(setup.WaitForExit(), 0u) << "the window closes after the removal, without a message";
-    EXPECT_FALSE(PathFileExists(program + "\\Morvane.exe"));
-    EXPECT_TRUE(PathFileExists(program + "\\Keys.ada")) << "data files stay";
-    EXPECT_FALSE(PathFileExists(english)) << "the reminder in the list's language is deleted";
-    EXPECT_TRUE(PathFileExists(german)) << "only that one";
+    EXPECT_FALSE(PathExists(program + "\\Morvane.exe"));
+    EXPECT_TRUE(PathExists(program + "\\Keys.ada")) << "data files stay";
+    EXPECT_FALSE(PathExists(english)) << "the reminder in the list's language is deleted";
+    EXPECT_TRUE(PathExists(german)) << "only that one";
     DeleteFileA(german.c_str());
 }
 
@@ -548,7 +331,7 @@ TEST_F(SetupWindows, ACorruptUninstallListEndsInTheErrorDisplayAndAWindowWithout
 
 TEST_F(SetupWindows, StartRefusesBadFoldersThenInstallsAndReportsSuccess)
 {
-    const std::string installer = Write("Setup.exe", MakeInstaller(DemoLanguageFile()));
+    const std::string installer = Write("Setup.exe", ReadmeInstaller(DemoLanguageFile()));
     const std::string target = folder_.File("Programme\\Morvane");
     Child setup(installer);
     HWND window = MainWindow(setup);
@@ -563,10 +346,10 @@ TEST_F(SetupWindows, StartRefusesBadFoldersThenInstallsAndReportsSuccess)
     for (const std::string& refused : {std::string("D:"), std::string("Morvane"), std::string("   ")}) {
         SetText(edit, refused);
         PostMessageA(FindComponent(window, "StartBtn"), BM_CLICK, 0, 0);
-        HWND message = WaitFor([&] { return TopWindow(setup.Id(), "", MessageDialogName); });
+        HWND message = MessageDialog(setup);
         ASSERT_NE(message, nullptr) << refused;
         EXPECT_EQ(Text(message), "Fehler");
-        EXPECT_EQ(Text(FindComponent(message, MessageTextName)), "The folder you entered cannot be used.") << refused;
+        EXPECT_EQ(MessageText(message), "The folder you entered cannot be used.") << refused;
         Click(FindComponent(message, MessageOkName));
         Settle(window);
         EXPECT_TRUE(IsWindowVisible(FindComponent(window, "AskPanel"))) << "the question stays";
@@ -575,10 +358,10 @@ TEST_F(SetupWindows, StartRefusesBadFoldersThenInstallsAndReportsSuccess)
 
     SetText(edit, "  " + target + "  ");
     PostMessageA(FindComponent(window, "StartBtn"), BM_CLICK, 0, 0);
-    HWND message = WaitFor([&] { return TopWindow(setup.Id(), "", MessageDialogName); });
+    HWND message = MessageDialog(setup);
     ASSERT_NE(message, nullptr);
     EXPECT_EQ(Text(message), "Informationen");
-    EXPECT_EQ(Text(FindComponent(message, MessageTextName)), "The installation was completed successfully.");
+    EXPECT_EQ(MessageText(message), "The installation was completed successfully.");
     EXPECT_FALSE(IsWindowVisible(FindComponent(window, "AskPanel")));
     EXPECT_FALSE(IsWindowVisible(FindComponent(window, "ProgressPanel")));
     Click(FindComponent(message, MessageOkName));
@@ -588,7 +371,7 @@ TEST_F(SetupWindows, StartRefusesBadFoldersThenInstallsAndReportsSuccess)
 
 TEST_F(SetupWindows, EveryPanelInEveryLanguageIsPhotographed)
 {
-    const std::string installer = Write("Setup.exe", MakeInstaller(DemoLanguageFile()));
+    const std::string installer = Write("Setup.exe", ReadmeInstaller(DemoLanguageFile()));
     struct Language {
         const char* code;
         const char* radio;
