@@ -306,6 +306,66 @@ TEST_F(InstallFlow, FirstInstallationThroughTheWindowThenASecondOneOverIt)
     EXPECT_TRUE(PathExists(StartMenuLink())) << "start-menu links are made all the same";
 }
 
+// The folder chooser: the file-open dialog with its pseudo file name.
+HWND FolderChooser(const Child& setup)
+{
+    return WaitFor([&] { return TopWindow(setup.Id(), "#32770", "", "Go to the destination folder"); });
+}
+
+// The chooser's file-name field: the combo box of the explorer-style dialog,
+// or the plain edit field of the older one.
+HWND ChooserFileName(HWND chooser)
+{
+    HWND field = GetDlgItem(chooser, 0x47C);
+    return field ? field : GetDlgItem(chooser, 0x480);
+}
+
+// Closes the chooser by one of its buttons and waits until it is gone.
+bool CloseChooser(HWND chooser, int button)
+{
+    PostClick(GetDlgItem(chooser, button));
+    for (int attempt = 0; attempt < 1200 && IsWindow(chooser); ++attempt) Sleep(50);
+    return !IsWindow(chooser);
+}
+
+TEST_F(InstallFlow, TheFolderChooserAddsTheProductFolderUnlessTheChoiceNamesIt)
+{
+    const std::string installer = WriteInstaller();
+    const std::string tools = folder_.File("Tools");
+    const std::string named = folder_.File("MORVANE");
+    CreateDirectoryA(tools.c_str(), nullptr);
+    CreateDirectoryA(named.c_str(), nullptr);
+    Child setup(installer);
+    HWND window = OpenInstallQuestion(setup, "LngEnglishRadio", tools);
+    ASSERT_NE(window, nullptr) << DescribeWindows(setup);
+    HWND edit = FindComponent(window, "PgmPathEd");
+    const std::pair<std::string, std::string> choices[] = {
+        {tools + "\\Go to the destination folder", tools + "\\Morvane\\"},
+        {named + "\\Go to the destination folder", named + "\\"},
+    };
+    for (const auto& [chosen, expected] : choices) {
+        PostClick(FindComponent(window, "ChooseBtn"));
+        HWND chooser = FolderChooser(setup);
+        ASSERT_NE(chooser, nullptr) << DescribeWindows(setup);
+        ASSERT_NE(ChooserFileName(chooser), nullptr);
+        EXPECT_NE(Text(ChooserFileName(chooser)).find("Go to the destination folder"), std::string::npos)
+            << "the pseudo file name: " << Text(ChooserFileName(chooser));
+        SetText(ChooserFileName(chooser), chosen);
+        ASSERT_TRUE(CloseChooser(chooser, IDOK)) << DescribeWindows(setup);
+        Settle(window);
+        EXPECT_EQ(Text(edit), expected) << chosen;
+    }
+    PostClick(FindComponent(window, "ChooseBtn"));
+    HWND chooser = FolderChooser(setup);
+    ASSERT_NE(chooser, nullptr) << DescribeWindows(setup);
+    SetText(ChooserFileName(chooser), tools + "\\Go to the destination folder");
+    ASSERT_TRUE(CloseChooser(chooser, IDCANCEL)) << DescribeWindows(setup);
+    Settle(window);
+    EXPECT_EQ(Text(edit), named + "\\") << "a cancelled choice changes nothing";
+    Click(FindComponent(window, "NoBtn"));
+    EXPECT_EQ(setup.WaitForExit(), 0u);
+}
+
 TEST_F(InstallFlow, ALockedOldProgramStopsStartBeforeAnythingIsDone)
 {
     const std::string installer = WriteInstaller();

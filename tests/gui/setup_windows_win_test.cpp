@@ -343,7 +343,8 @@ TEST_F(SetupWindows, StartRefusesBadFoldersThenInstallsAndReportsSuccess)
     HWND edit = FindComponent(window, "PgmPathEd");
     const std::string proposed = Text(edit);
 
-    for (const std::string& refused : {std::string("D:"), std::string("Morvane"), std::string("   ")}) {
+    // A drive root, a drive, a relative name, a bare server name, nothing.
+    for (const std::string refused : {"D:\\", "D:", "Morvane", "\\\\server", "   "}) {
         SetText(edit, refused);
         PostMessageA(FindComponent(window, "StartBtn"), BM_CLICK, 0, 0);
         HWND message = MessageDialog(setup);
