@@ -432,6 +432,53 @@ TEST_F(InstallFlow, AFailingScriptShowsTheErrorStartsNothingAndWritesTheLog)
     EXPECT_NE(log.find("Missing.bin"), std::string::npos) << log;
 }
 
+TEST_F(InstallFlow, ASettingsFileThatCannotBeReadOrWrittenEndsInTheErrorDisplay)
+{
+    const std::string installer = WriteInstaller();
+    CreateDirectoryA(folder_.File("Programme").c_str(), nullptr);
+    CreateDirectoryA(target_.c_str(), nullptr);
+    WriteTestFile(Settings(), "Lng=DE\r\n");
+    // Held open by the program: shared with nobody, or shared for reading only.
+    struct Case {
+        DWORD sharing;
+        std::string opening;
+    };
+    const Case cases[] = {
+        {0, "Datei " + Settings() + " kann nicht ge\xF6" "ffnet werden. "},
+        {FILE_SHARE_READ, "Datei \"" + Settings() + "\" kann nicht erstellt werden. "},
+    };
+    for (const Case& test : cases) {
+        FileHandle lock(CreateFileA(Settings().c_str(), GENERIC_READ, test.sharing, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(lock);
+        Child setup(installer);
+        HWND window = OpenInstallQuestion(setup, "LngEnglishRadio", target_);
+        ASSERT_NE(window, nullptr) << DescribeWindows(setup);
+        PostClick(FindComponent(window, "StartBtn"));
+        HWND box = WaitFor([&] { return TopWindow(setup.Id(), "#32770", "", "Setup"); });
+        ASSERT_NE(box, nullptr) << "the general error display" << DescribeWindows(setup);
+        const std::string text = Text(GetDlgItem(box, 0xFFFF));
+        EXPECT_EQ(text.compare(0, test.opening.size(), test.opening), 0) << text;
+        EXPECT_GT(text.size(), test.opening.size()) << "the system's reason follows: " << text;
+        EXPECT_EQ(TopWindow(setup.Id(), "", MessageDialogName), nullptr) << "no success message";
+        Click(GetDlgItem(box, IDOK));
+        Settle(window);
+        for (const char* panel : {"LngPanel", "AskPanel", "ProgressPanel", "UninstAskPanel"})
+            EXPECT_FALSE(IsWindowVisible(FindComponent(window, panel))) << "the window stays without " << panel;
+        EXPECT_TRUE(IsWindow(window));
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(setup.WaitForExit(), 0u);
+        ASSERT_TRUE(setup.WaitForAllToEnd());
+        lock.reset();
+        EXPECT_FALSE(PathExists(record_)) << "the program is not started: " << ReadTestFile(record_);
+        EXPECT_EQ(ReadTestFile(Settings()), "Lng=DE\r\n");
+        EXPECT_TRUE(PathExists(Program())) << "the installation itself stays";
+        EXPECT_TRUE(PathExists(target_ + "\\uninstall.exe"));
+        EXPECT_EQ(Entries().size(), 1u);
+        EXPECT_TRUE(PathExists(desktopLink_));
+    }
+}
+
 TEST_F(InstallFlow, TheUninstallersCancelKeepsEverythingAndRemoveTakesItAway)
 {
     const std::string installer = WriteInstaller();
