@@ -123,6 +123,8 @@ protected:
         record_ = folder_.File("launch.txt");
         desktopLink_ = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\" + ProductName + ".lnk";
         startMenu_ = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\" + ProductName;
+        formerStartMenu_ = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\Brumo Morvane";
+        formerDesktopLink_ = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Brumo Morvane.lnk";
         reminder_ = ShellFolder(CSIDL_STARTUP) + "\\Morvane Reminder.lnk";
         RemoveTraces();
         SetEnvironmentVariableA(RecordVariable, record_.c_str());
@@ -138,9 +140,12 @@ protected:
     {
         DeleteProductRegistry(ProductKey);
         for (const std::string& entry : Entries()) RegDeleteTreeAt(HKEY_LOCAL_MACHINE, UninstallList + "\\" + entry);
-        for (const std::string& file : {desktopLink_, StartMenuLink(), reminder_, std::string(LogFile)})
+        for (const std::string& file : {desktopLink_, StartMenuLink(), reminder_, std::string(LogFile),
+                                        startMenu_ + "\\Former.lnk", formerStartMenu_ + "\\Former.lnk",
+                                        formerDesktopLink_, renamedDesktopLink_})
             DeleteFileA(file.c_str());
         RemoveDirectoryA(startMenu_.c_str());
+        RemoveDirectoryA(formerStartMenu_.c_str());
     }
 
     std::vector<std::string> Entries() const
@@ -204,7 +209,8 @@ protected:
     }
 
     TempDir folder_;
-    std::string target_, record_, desktopLink_, startMenu_, reminder_;
+    std::string target_, record_, desktopLink_, startMenu_, reminder_, formerStartMenu_, formerDesktopLink_;
+    std::string renamedDesktopLink_;  // a link this test gave the product's former name
 };
 
 // Photographs the progress panel if it can be caught while the run goes on;
@@ -232,6 +238,15 @@ TEST_F(InstallFlow, FirstInstallationThroughTheWindowThenASecondOneOverIt)
     CreateDirectoryA(target_.c_str(), nullptr);
     WriteTestFile(target_ + "\\IconData.ico", "older copy");
     WriteTestFile(target_ + "\\Anleitung.pdf", "former manual");
+    // The start-menu folder and the desktop link of versions that named them
+    // after the maker; the desktop link only where its new name is free.
+    CreateDirectoryA(formerStartMenu_.c_str(), nullptr);
+    WriteTestFile(formerStartMenu_ + "\\Former.lnk", "former start-menu link");
+    const std::string newDesktopLink = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Morvane.lnk";
+    if (!PathExists(newDesktopLink)) {
+        WriteTestFile(formerDesktopLink_, "former desktop link");
+        renamedDesktopLink_ = newDesktopLink;
+    }
     {
         Child setup(installer);
         HWND window = OpenInstallQuestion(setup, "LngEnglishRadio", "  " + target_ + "  ", "install_1_language");
@@ -278,6 +293,12 @@ TEST_F(InstallFlow, FirstInstallationThroughTheWindowThenASecondOneOverIt)
     EXPECT_FALSE(PathExists(target_ + "\\Anleitung.pdf")) << "the manual's former name";
     EXPECT_TRUE(PathExists(target_ + "\\System\\IconData.ico"));
     EXPECT_FALSE(PathExists(LogFile)) << "a run without errors writes no log";
+    EXPECT_FALSE(PathExists(formerStartMenu_)) << "the former start-menu folder takes the new name";
+    EXPECT_EQ(ReadTestFile(startMenu_ + "\\Former.lnk"), "former start-menu link");
+    if (!renamedDesktopLink_.empty()) {
+        EXPECT_FALSE(PathExists(formerDesktopLink_));
+        EXPECT_EQ(ReadTestFile(renamedDesktopLink_), "former desktop link") << "the former desktop link is renamed";
+    }
 
     // The program adds its own lines; a second installation keeps them.
     WriteTestFile(Settings(), FirstSettings + "Window=maximised\r\n");
