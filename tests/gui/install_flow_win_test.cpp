@@ -271,6 +271,7 @@ TEST_F(InstallFlow, FirstInstallationThroughTheWindowThenASecondOneOverIt)
         ASSERT_NE(message, nullptr) << DescribeWindows(setup);
         EXPECT_EQ(Text(message), "Informationen");
         EXPECT_EQ(MessageText(message), "The installation was successful.\r\nThe program will now be started.");
+        EXPECT_FALSE(PathExists(record_)) << "the program starts after the message: " << ReadTestFile(record_);
         Shot(window, "install_5_success", message);
         PostClick(FindComponent(message, MessageOkName));
         EXPECT_EQ(setup.WaitForExit(), 0u);
@@ -315,6 +316,7 @@ TEST_F(InstallFlow, FirstInstallationThroughTheWindowThenASecondOneOverIt)
         ASSERT_NE(message, nullptr) << DescribeWindows(setup);
         ASSERT_EQ(ComponentName(message), MessageDialogName) << "no persons dialog over an existing settings file";
         EXPECT_EQ(MessageText(message), "Die Installation war erfolgreich.\r\nDas Programm wird nun gestartet.");
+        EXPECT_FALSE(PathExists(record_)) << "the program starts after the message: " << ReadTestFile(record_);
         PostClick(FindComponent(message, MessageOkName));
         EXPECT_EQ(setup.WaitForExit(), 0u);
         ASSERT_TRUE(setup.WaitForAllToEnd());
