@@ -140,6 +140,15 @@ std::string DecompressString(const std::string& data)
     return DecompressBuffer(data.data(), static_cast<int>(data.size()), 0);
 }
 
+std::string DecompressString(const std::string& data, std::size_t expectedSize)
+{
+    // A garbled size must not make one huge allocation: beyond 64 to 1 the
+    // result grows as it comes.
+    const std::uint64_t believable = std::min<std::uint64_t>(data.size() * 64ull + (1u << 20), INT_MAX);
+    const std::uint64_t estimate = std::min<std::uint64_t>(expectedSize, believable);
+    return DecompressBuffer(data.data(), static_cast<int>(data.size()), static_cast<int>(estimate));
+}
+
 struct TInflateStream::TState {
     z_stream Stream;
     std::string Input; // the source's bytes not yet taken by inflate

@@ -44,6 +44,10 @@ std::string DecompressBuffer(const void* input, int inputSize, int outputEstimat
                              DecompressTrace* trace = nullptr);
 std::string CompressString(const std::string& text, CompressionLevel level);
 std::string DecompressString(const std::string& data);
+// The same, with room for expectedSize bytes taken at once: a stated size that
+// is right spares growing the result (a wrong one only costs the growing, and
+// one beyond what the data can inflate to is not believed).
+std::string DecompressString(const std::string& data, std::size_t expectedSize);
 
 // Return code unchanged when it is 0 or above; raise otherwise.
 int CheckCompressionResult(int code);

@@ -10,6 +10,7 @@
 #include "engine/command_text.h"
 
 class TInflateStream;
+class TPiecePrefetch;
 
 // The decompressed payload stream; "save" consumes it from the front. Its
 // bytes are Data from Position on, followed by what Stream still gives: the
@@ -20,6 +21,9 @@ struct TPayload {
     std::size_t Position = 0;
     std::shared_ptr<TInflateStream> Stream;
     std::uint64_t StreamLeft = 0; // bytes Stream still gives (its size is checked before)
+    // When set, the pieces are cut on a second thread and "save" takes them
+    // from here in script order; Data and Stream then belong to that thread.
+    std::shared_ptr<TPiecePrefetch> Prefetch;
 };
 
 // Errors: texts appended to Engine.ErrorText, each followed by "; ".

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "container/zlib_wrapper.h"
+#include "util/ansi_strings.h"
 
 std::string TakePayloadPiece(TPayload& payload, std::size_t count)
 {
@@ -19,6 +20,40 @@ std::string TakePayloadPiece(TPayload& payload, std::size_t count)
         payload.StreamLeft = got < fromStream ? 0 : payload.StreamLeft - got;
     }
     return piece;
+}
+
+TCutPiece CutPiece(const TParams& params, TPayload& payload)
+{
+    TCutPiece cut;
+    const std::int32_t origLen = TextToIntOrMinusOne(ParamValue(params, "OrigLen"));
+    if (origLen <= 0) {
+        cut.ErrorStart = "OrigLen is 0 in ";
+        return cut;
+    }
+    const std::string comprText = ParamValue(params, "ComprLen");
+    std::int32_t length = origLen;
+    if (!comprText.empty()) {
+        length = TextToIntOrMinusOne(comprText);
+        if (length <= 0) {
+            cut.ErrorStart = "ComprLen is 0 in ";
+            return cut;
+        }
+    }
+    if (PayloadBytesLeft(payload) < static_cast<std::uint64_t>(length)) {
+        DropPayload(payload); // what is left is consumed, and not held for nothing
+        cut.ErrorStart = "data error in ";
+        return cut;
+    }
+    cut.Piece = TakePayloadPiece(payload, static_cast<std::size_t>(length));
+    if (cut.Piece.size() < static_cast<std::size_t>(length)) {
+        cut.Piece.clear();
+        cut.ErrorStart = "data error in ";
+        return cut;
+    }
+    if (comprText.empty()) return cut;
+    cut.Piece = DecompressString(cut.Piece, static_cast<std::size_t>(origLen));
+    if (cut.Piece.empty()) cut.ErrorStart = "decompress error in ";
+    return cut;
 }
 
 std::uint64_t PayloadBytesLeft(const TPayload& payload)

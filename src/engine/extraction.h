@@ -22,6 +22,18 @@ bool WrittenSizeOf(const std::string& path, std::uint64_t& size);
 
 // --- portable rules ---
 
+// What cutting one command's piece off the payload gave: the piece, or the
+// start of the error text that the file's name completes.
+struct TCutPiece {
+    std::string Piece;
+    std::string ErrorStart; // "data error in " and the like; empty on success
+};
+
+// The piece of one "save" command: stored (OrigLen bytes) or compressed
+// (ComprLen bytes of one zlib stream, inflated). A compressed piece that is no
+// zlib stream raises, as decompressing it does.
+TCutPiece CutPiece(const TParams& params, TPayload& payload);
+
 // Cuts up to count bytes off the front of the payload (fewer when it holds
 // fewer); the payload moves on by what was cut.
 std::string TakePayloadPiece(TPayload& payload, std::size_t count);

@@ -7,6 +7,7 @@
 #include "container/zlib_wrapper.h"
 #include "engine/engine_state.h"
 #include "engine/folders.h"
+#include "engine/piece_prefetch.h"
 #include "engine/placeholders.h"
 #include "util/ansi_strings.h"
 #include "util/case_key.h"
@@ -18,53 +19,6 @@ bool FileExists(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-// The piece of one command: stored (OrigLen bytes) or compressed (ComprLen
-// bytes of one zlib stream). False after adding the error.
-bool CutPiece(const TParams& params, TPayload& payload, const std::string& name, std::string& piece)
-{
-    const std::int32_t origLen = TextToIntOrMinusOne(ParamValue(params, "OrigLen"));
-    if (origLen <= 0) {
-        AddError("OrigLen is 0 in " + name);
-        return false;
-    }
-    const std::string comprText = ParamValue(params, "ComprLen");
-    if (comprText.empty()) {
-        if (PayloadBytesLeft(payload) < static_cast<std::uint64_t>(origLen)) {
-            DropPayload(payload); // what is left is consumed, and not held for nothing
-            AddError("data error in " + name);
-            return false;
-        }
-        piece = TakePayloadPiece(payload, static_cast<std::size_t>(origLen));
-        if (piece.size() < static_cast<std::size_t>(origLen)) {
-            AddError("data error in " + name);
-            return false;
-        }
-        return true;
-    }
-    const std::int32_t comprLen = TextToIntOrMinusOne(comprText);
-    if (comprLen <= 0) {
-        AddError("ComprLen is 0 in " + name);
-        return false;
-    }
-    if (PayloadBytesLeft(payload) < static_cast<std::uint64_t>(comprLen)) {
-        DropPayload(payload);
-        AddError("data error in " + name);
-        return false;
-    }
-    piece = TakePayloadPiece(payload, static_cast<std::size_t>(comprLen));
-    if (piece.size() < static_cast<std::size_t>(comprLen)) {
-        AddError("data error in " + name);
-        return false;
-    }
-    // A piece that is no zlib stream raises here; the run does not catch it.
-    piece = DecompressString(piece);
-    if (piece.empty()) {
-        AddError("decompress error in " + name);
-        return false;
-    }
-    return true;
 }
 
 // What WriteWholeFile wrote: by the hash of the path's CaseInsensitiveKey, the
@@ -123,10 +77,13 @@ bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
         return false;
     }
     name = ExpandPlaceholders(name);
-    std::string piece;
-    if (!CutPiece(params, payload, name, piece)) return false;
+    const TCutPiece cut = payload.Prefetch ? payload.Prefetch->Next() : CutPiece(params, payload);
+    if (!cut.ErrorStart.empty()) {
+        AddError(cut.ErrorStart + name);
+        return false;
+    }
     // The payload has moved on already, so a kept file does not shift the next piece.
-    const bool result = (keepExisting && FileExists(name)) ? true : WriteWholeFile(name, piece);
+    const bool result = (keepExisting && FileExists(name)) ? true : WriteWholeFile(name, cut.Piece);
     if (Engine.MainProgram.empty() && LowerCaseExtension(name) == ".exe") Engine.MainProgram = name;
     return result;
 }
@@ -134,14 +91,18 @@ bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
 bool WriteWholeFile(const std::string& path, const std::string& data)
 {
     EnsureFolder(FolderPartOf(path)); // a failure shows when the file cannot be created
-    // Windows refuses to truncate a read-only file; Wine run by root would not,
-    // so the attribute is asked first.
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    FileHandle file;
-    if (!readOnly)
-        file.reset(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                               nullptr));
+    // A new file costs one look-up of its name (under Wine a scan of its folder).
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD refused = file ? ERROR_SUCCESS : GetLastError();
+    if (refused == ERROR_FILE_EXISTS || refused == ERROR_ALREADY_EXISTS) {
+        // Windows refuses to truncate a read-only file; Wine run by root would
+        // not, so the attribute is asked first.
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+        if (!readOnly)
+            file.reset(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr));
+    }
     if (!file) {
         AddError("Write Error: " + path);
         return false;

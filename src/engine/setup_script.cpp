@@ -15,3 +15,8 @@ std::string CommandAction(const std::string& line)
 {
     return ParamValue(SplitCommaText(line), "action");
 }
+
+TScriptAction LineAction(const TParams& params)
+{
+    return ScriptActionOf(ParamValue(params, "action").substr(0, ActionLength));
+}

@@ -3,9 +3,11 @@
 // command per line; each line is comma text with an "action" item that selects
 // the handler. Failures are texts in Engine.ErrorText (AddError, commands.h);
 // a run with errors leaves its log in LogFileName.
+#include <cstddef>
 #include <string>
 
 #include "engine/commands.h"
+#include "engine/script_actions.h"
 
 // Where a run with errors writes its log.
 extern const char* const LogFileName; // "C:\Setup.log"
@@ -22,3 +24,8 @@ bool ExecuteCommand(const std::string& line, TPayload& payload);
 
 // The "action" value of a script line.
 std::string CommandAction(const std::string& line);
+
+// The handler a line's items select: only the first ActionLength characters
+// of the action take part in the matching.
+const std::size_t ActionLength = 31;
+TScriptAction LineAction(const TParams& params);

@@ -11,14 +11,12 @@
 #include "container/zlib_wrapper.h"
 #include "engine/command_text.h"
 #include "engine/engine_state.h"
+#include "engine/piece_prefetch.h"
 #include "engine/script_actions.h"
 #include "util/exception.h"
 #include "util/win_handles.h"
 
 namespace {
-
-// Only this many characters of an action take part in the matching.
-const std::size_t ActionLength = 31;
 
 // Every line followed by CR LF, overwriting an existing log. Failing to
 // create it raises, as any other failure below the engine does.
@@ -94,7 +92,7 @@ void ReportError(const std::string& message)
 bool ExecuteCommand(const std::string& line, TPayload& payload)
 {
     const TParams params = SplitCommaText(line);
-    switch (ScriptActionOf(ParamValue(params, "action").substr(0, ActionLength))) {
+    switch (LineAction(params)) {
     case TScriptAction::DesktopIni:
         DesktopIniCommand(params);
         return true;
@@ -144,6 +142,8 @@ bool RunSetupScript(bool pathOnly)
     // of many thousand lines is held once.
     std::vector<std::string> lines = SplitLines(script);
     std::string().swap(script);
+    // The pieces are inflated on a second thread while this one writes.
+    if (!pathOnly) payload = PrefetchPieces(lines, std::move(payload));
     std::vector<std::size_t> ran;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
@@ -154,6 +154,7 @@ bool RunSetupScript(bool pathOnly)
             break;
         }
     }
+    payload = TPayload(); // stops the second thread before the lines are given away
     if (!Engine.ErrorText.empty()) {
         std::vector<std::string> log;
         log.reserve(ran.size() + 1);

@@ -97,6 +97,19 @@ TEST(Decompression, GrowsTheOutputByTheRoundedInputSize)
     EXPECT_EQ(estimated.OutputBlockSizes, (std::vector<int>{1000})) << "a right estimate takes one call";
 }
 
+TEST(Compression, AStatedSizeIsRoomTakenAtOnceButNeverBelievedBlindly)
+{
+    const std::string data = MakeTestBytes(300000, true, 7);
+    const std::string packed = CompressString(data, LevelDefault);
+    const std::string exact = DecompressString(packed, data.size());
+    EXPECT_TRUE(exact == data);
+    EXPECT_EQ(exact.capacity(), data.size()) << "a right size leaves nothing to grow";
+    EXPECT_TRUE(DecompressString(packed, 10) == data) << "too small a size only costs growing";
+    const std::string garbled = DecompressString(packed, 2000000000);
+    EXPECT_TRUE(garbled == data);
+    EXPECT_LT(garbled.capacity(), packed.size() * 64 + (2u << 20)) << "a garbled size is not allocated";
+}
+
 TEST(Compression, ResultCodeChecks)
 {
     EXPECT_EQ(CheckCompressionResult(1), 1);

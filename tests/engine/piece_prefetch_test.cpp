@@ -1,0 +1,102 @@
+#include "engine/piece_prefetch.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "container/zlib_wrapper.h"
+#include "support/test_support.h"
+
+namespace {
+
+struct TScript {
+    std::vector<std::string> Lines;
+    std::string Payload;
+};
+
+// Stored and compressed pieces between lines that take nothing, one piece far
+// larger than the budgets below, and a last command that asks for more than
+// is left.
+TScript MixedScript()
+{
+    TScript script;
+    const std::string stored = MakeTestBytes(3000, false, 1);
+    const std::string big = MakeTestBytes(200000, true, 2);
+    const std::string packed = CompressString(big, LevelDefault);
+    const std::string small = MakeTestBytes(40, false, 3);
+    script.Payload = stored + packed + small;
+    script.Lines = {
+        "action=path,PgmPath=C:\\P\\",
+        "action=save,OrigLen=3000,Filename=*PgmPath*\\a.bin",
+        "action=icon,Name=x",
+        "action=saveifnotexists,OrigLen=5,ComprLen=" + std::to_string(packed.size()) + ",Filename=b.txt",
+        "action=save,OrigLen=0,Filename=zero.bin",
+        "action=save,OrigLen=40,Filename=c.bin",
+        "action=saveXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX,OrigLen=1,Filename=ignored-longer-action",
+        "action=save,OrigLen=41,Filename=short.bin",
+    };
+    return script;
+}
+
+std::vector<TCutPiece> CutOneAfterAnother(const TScript& script)
+{
+    TPayload payload;
+    payload.Data = script.Payload;
+    std::vector<TCutPiece> cuts;
+    for (const std::string& line : script.Lines) {
+        const TParams params = SplitCommaText(line);
+        const std::string action = ParamValue(params, "action");
+        if (action == "save" || action == "saveifnotexists") cuts.push_back(CutPiece(params, payload));
+    }
+    return cuts;
+}
+
+} // namespace
+
+TEST(PiecePrefetch, GivesWhatCuttingOneAfterAnotherGivesWhateverTheBudget)
+{
+    const TScript script = MixedScript();
+    const std::vector<TCutPiece> expected = CutOneAfterAnother(script);
+    ASSERT_EQ(expected.size(), 5u);
+    EXPECT_EQ(expected[1].Piece.size(), 200000u) << "the stated OrigLen does not limit the inflated piece";
+    EXPECT_EQ(expected[2].ErrorStart, "OrigLen is 0 in ");
+    EXPECT_EQ(expected[4].ErrorStart, "data error in ");
+
+    for (std::size_t budget : {std::size_t(1), std::size_t(5000), std::size_t(1) << 24}) {
+        TPayload payload;
+        payload.Data = script.Payload;
+        TPayload prefetched = PrefetchPieces(script.Lines, std::move(payload), budget);
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const TCutPiece cut = prefetched.Prefetch->Next();
+            EXPECT_TRUE(cut.Piece == expected[i].Piece) << "piece " << i << ", budget " << budget;
+            EXPECT_EQ(cut.ErrorStart, expected[i].ErrorStart) << "piece " << i << ", budget " << budget;
+        }
+        EXPECT_EQ(prefetched.Prefetch->Next().ErrorStart, "data error in ") << "nothing is left after the last";
+    }
+}
+
+TEST(PiecePrefetch, AStreamThatIsNoZlibRaisesAtItsOwnCommandOnly)
+{
+    const std::string good = MakeTestBytes(100, false, 4);
+    const std::vector<std::string> lines = {"action=save,OrigLen=100,Filename=a",
+                                            "action=save,OrigLen=10,ComprLen=10,Filename=b",
+                                            "action=save,OrigLen=1,Filename=c"};
+    TPayload payload;
+    payload.Data = good + "not zlib!!" + "z";
+    TPayload prefetched = PrefetchPieces(lines, std::move(payload), 1);
+    EXPECT_TRUE(prefetched.Prefetch->Next().Piece == good);
+    EXPECT_ANY_THROW(prefetched.Prefetch->Next());
+}
+
+TEST(PiecePrefetch, ARunThatEndsEarlyStopsTheThreadWhileItWaitsForRoom)
+{
+    std::vector<std::string> lines;
+    for (int i = 0; i < 50; ++i) lines.push_back("action=save,OrigLen=1000,Filename=f" + std::to_string(i));
+    TPayload payload;
+    payload.Data = MakeTestBytes(50 * 1000, false, 5);
+    {
+        TPayload prefetched = PrefetchPieces(lines, std::move(payload), 2000);
+        EXPECT_TRUE(prefetched.Prefetch->Next().Piece == MakeTestBytes(50 * 1000, false, 5).substr(0, 1000));
+    } // a hang here means the thread was never told to stop
+}
