@@ -241,6 +241,34 @@ def clear_target(prefix, name):
     return target
 
 
+# How long ext4 (without a journal, as here) keeps a deleted inode from being
+# reused: until then every file creation in its block group steps over it,
+# which made each install pay for the files the run before it had deleted.
+INODE_REUSE_DELAY_S = 65
+
+
+def clear_bench_folder(prefix):
+    """Every install of a size goes into a folder of its own that stays until
+    all of them are done; what earlier sizes or runs left is removed first, and
+    the runs wait until its inodes may be reused."""
+    folder = drive_c(prefix) / "bench"
+    if folder.exists() and any(folder.iterdir()):
+        shutil.rmtree(folder)
+        os.sync()
+        log(f"removed earlier installs; waiting {INODE_REUSE_DELAY_S} s until their inodes are free for reuse")
+        time.sleep(INODE_REUSE_DELAY_S)
+    folder.mkdir(parents=True, exist_ok=True)
+
+
+def check_room_for_installs(prefix, size_mb, runs):
+    """ours, the peer and the write floor, each warm-up, runs and profile."""
+    needed = size_mb * 1e6 * 3 * (runs + 2) * 1.1
+    free = shutil.disk_usage(drive_c(prefix)).free
+    if free < needed + 2e9:
+        fail(f"{size_mb} MB with {runs} runs keeps {needed / 1e9:.1f} GB of installs until its runs are done; "
+             f"only {free / 1e9:.1f} GB are free")
+
+
 def check_install(target, payload, exact):
     """Every payload file must be there with its size (or its bytes when exact)."""
     missing = []
@@ -266,7 +294,6 @@ def install_run(kind, installer, prefix, payload, index, exact=False, profile_to
     if measured["exit"] != 0:
         fail(f"{kind} install {index} ended with {measured['exit']}: {measured['stderr'].strip()[-500:]}")
     check_install(target, payload, exact)
-    shutil.rmtree(target)
     return measured
 
 
@@ -281,7 +308,6 @@ def floor_run(prefix, payload, index):
     lines = [line for line in measured["stdout"].splitlines() if line.startswith("{")]
     measured.update(json.loads(lines[-1]))
     check_install_floor(target, payload)
-    shutil.rmtree(target)
     return measured
 
 
@@ -364,6 +390,8 @@ def measure_size(size_mb, seed, runs, profile, prefix):
     load_before = os.getloadavg()[0]
     installers = {"ours": size_dir / "ours.exe", "peer": size_dir / "peer.exe"}
     samples = {"ours": [], "peer": [], "floor": []}
+    clear_bench_folder(prefix)
+    check_room_for_installs(prefix, size_mb, runs)
     log("warm-up: one install each, checked byte for byte")
     for kind, installer in installers.items():
         install_run(kind, installer, prefix, payload, "warmup", exact=True)
@@ -524,7 +552,11 @@ measures both.
 How it measures: both installers run unattended (`/S /D=C:\\bench\\...`) under
 `wine64` in the prefix `build/wine-bench`, with one persistent wineserver, into
 fresh folders; `sync` runs before every install so that none inherits the write-back
-of the one before. Wall time is taken around the whole process. Peak memory is the
+of the one before. The installs of a size stay on disk until its runs are done,
+and earlier ones are removed a minute before the first: ext4 without a journal (as
+here) steps over every inode deleted in the last minute whenever it creates a
+file, so deleting one install before the next made each run pay several seconds
+for the files of the one before (the wineserver's profile showed it). Wall time is taken around the whole process. Peak memory is the
 maximum resident set size from `/usr/bin/time -v` on the `wine64` process: Wine loads
 the Windows program into that very process (the wineserver and Wine's services are
 separate processes, started before and not its children), so the number is the
@@ -590,6 +622,7 @@ def main():
         sections[size] = render_size(result) + "\n"
         write_results(sections)
         print(sections[size])
+    shutil.rmtree(drive_c(prefix) / "bench", ignore_errors=True)
     log(f"results in {RESULTS.relative_to(ROOT)}")
 
 
