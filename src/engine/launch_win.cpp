@@ -14,6 +14,7 @@ void ExecCommand(const TParams& params)
 std::string LaunchCommandLine()
 {
     std::string commandLine = Engine.MainProgram;
+    if (commandLine.find_first_of(" \t") != std::string::npos) commandLine = "\"" + commandLine + "\"";
     if (!Engine.LaunchParams.empty()) commandLine += " " + Engine.LaunchParams;
     return commandLine;
 }
@@ -21,8 +22,8 @@ std::string LaunchCommandLine()
 bool LaunchMainProgram()
 {
     if (Engine.MainProgram.empty()) return false;
-    // The program sees its path unquoted, as it always has; naming the file
-    // separately keeps a path with blanks from starting C:\Program.exe and the like.
+    // Naming the file separately keeps a path with blanks from starting
+    // C:\Program.exe and the like.
     std::string commandLine = LaunchCommandLine();
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);

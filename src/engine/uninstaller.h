@@ -20,7 +20,9 @@ void RunUninstall();
 // the like), which the uninstall never removes even when it leaves them empty.
 bool IsProtectedShellFolder(const std::string& path);
 
-// MainProgram, unquoted, followed by a blank and LaunchParams when there are any.
+// MainProgram followed by a blank and LaunchParams when there are any. A path
+// with blanks is put in quotes, so that the program's arguments are
+// LaunchParams and not the rest of its own path; any other path stays bare.
 std::string LaunchCommandLine();
 
 // Starts Engine.MainProgram with Engine.LaunchParams, not waiting for it;

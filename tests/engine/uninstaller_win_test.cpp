@@ -1,6 +1,7 @@
 #include "engine/uninstaller.h"
 
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -150,10 +151,23 @@ TEST_F(UninstallerTest, ExecCommandKeepsTheLaunchParameters)
     EXPECT_EQ(Engine.LaunchParams, "");
     EXPECT_FALSE(LaunchMainProgram()) << "nothing to start without a main program";
 
-    Engine.MainProgram = "C:\\Program Files\\Morvane\\Morvane.exe";
+    Engine.MainProgram = "C:\\Programs\\Morvane\\Morvane.exe";
     EXPECT_EQ(LaunchCommandLine(), Engine.MainProgram) << "the bare path";
     ExecCommand(SplitCommaText("action=exec,params=aftersetup"));
-    EXPECT_EQ(LaunchCommandLine(), "C:\\Program Files\\Morvane\\Morvane.exe aftersetup");
+    EXPECT_EQ(LaunchCommandLine(), "C:\\Programs\\Morvane\\Morvane.exe aftersetup");
+
+    // In the usual program folder the program still gets the one argument.
+    Engine.MainProgram = "C:\\Program Files (x86)\\Morvane\\Morvane.exe";
+    const std::string ascii = LaunchCommandLine();
+    const std::wstring commandLine(ascii.begin(), ascii.end());
+    int count = 0;
+    LocalMemory<LPWSTR> arguments;
+    *arguments.receive() = CommandLineToArgvW(commandLine.c_str(), &count);
+    ASSERT_NE(arguments.get(), nullptr) << ascii;
+    ASSERT_EQ(count, 2) << ascii;
+    const LPWSTR* argv = arguments.get();
+    EXPECT_EQ(std::wstring(argv[0]), L"C:\\Program Files (x86)\\Morvane\\Morvane.exe");
+    EXPECT_EQ(std::wstring(argv[1]), L"aftersetup");
 }
 
 TEST(ProtectedShellFolders, DesktopsAndStartMenusAreNeverRemoved)
