@@ -119,7 +119,7 @@ protected:
     void SetUp() override
     {
         CoInitialize(nullptr);
-        target_ = folder_.File("Programme\\Morvane");
+        target_ = folder_.File("Program Files\\Morvane");
         record_ = folder_.File("launch.txt");
         desktopLink_ = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\" + ProductName + ".lnk";
         startMenu_ = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\" + ProductName;
@@ -234,7 +234,7 @@ TEST_F(InstallFlow, FirstInstallationThroughTheWindowThenASecondOneOverIt)
 {
     const std::string installer = WriteInstaller();
     // Copies that older versions kept beside the program, now in System\.
-    CreateDirectoryA(folder_.File("Programme").c_str(), nullptr);
+    CreateDirectoryA(folder_.File("Program Files").c_str(), nullptr);
     CreateDirectoryA(target_.c_str(), nullptr);
     WriteTestFile(target_ + "\\IconData.ico", "older copy");
     WriteTestFile(target_ + "\\Anleitung.pdf", "former manual");
@@ -280,7 +280,8 @@ TEST_F(InstallFlow, FirstInstallationThroughTheWindowThenASecondOneOverIt)
 
     const std::string record = ReadTestFile(record_);
     EXPECT_NE(record.find("program=" + Program() + "\r\n"), std::string::npos) << record;
-    EXPECT_NE(record.find("commandline=" + Program() + " aftersetup\r\n"), std::string::npos) << record;
+    EXPECT_NE(record.find("commandline=\"" + Program() + "\" aftersetup\r\n"), std::string::npos)
+        << "a path with blanks is quoted: " << record;
     EXPECT_NE(record.find("argc=1\r\narg1=aftersetup\r\n"), std::string::npos) << record;
     EXPECT_NE(record.find("settingsfound=yes\r\n[settings]\r\n" + FirstSettings), std::string::npos)
         << "the settings are written before the program starts:\n" << record;
@@ -392,7 +393,7 @@ TEST_F(InstallFlow, TheFolderChooserAddsTheProductFolderUnlessTheChoiceNamesIt)
 TEST_F(InstallFlow, ALockedOldProgramStopsStartBeforeAnythingIsDone)
 {
     const std::string installer = WriteInstaller();
-    CreateDirectoryA(folder_.File("Programme").c_str(), nullptr);
+    CreateDirectoryA(folder_.File("Program Files").c_str(), nullptr);
     CreateDirectoryA(target_.c_str(), nullptr);
     WriteTestFile(Program(), "the old program");
     {
@@ -458,7 +459,7 @@ TEST_F(InstallFlow, AFailingScriptShowsTheErrorStartsNothingAndWritesTheLog)
 TEST_F(InstallFlow, ASettingsFileThatCannotBeReadOrWrittenEndsInTheErrorDisplay)
 {
     const std::string installer = WriteInstaller();
-    CreateDirectoryA(folder_.File("Programme").c_str(), nullptr);
+    CreateDirectoryA(folder_.File("Program Files").c_str(), nullptr);
     CreateDirectoryA(target_.c_str(), nullptr);
     WriteTestFile(Settings(), "Lng=DE\r\n");
     // Held open by the program: shared with nobody, or shared for reading only.
@@ -512,7 +513,7 @@ TEST_F(InstallFlow, TheUninstallersCancelKeepsEverythingAndRemoveTakesItAway)
     const std::string uninstaller = target_ + "\\uninstall.exe";
     const std::string arguments = "/uninst \"UninstallKey=" + entries[0] + "\"";
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, UninstallList + "\\" + entries[0], "UninstallString"),
-              uninstaller + " " + arguments)
+              "\"" + uninstaller + "\" " + arguments)
         << "started as the system's list of programs starts it";
     WriteTestFile(reminder_, "reminder link");
     const std::set<std::string> installed = FilesBelow(target_);
