@@ -49,6 +49,27 @@ std::string DecompressString(const std::string& data);
 // one beyond what the data can inflate to is not believed).
 std::string DecompressString(const std::string& data, std::size_t expectedSize);
 
+// Inflates whole zlib streams one after the other into memory the caller
+// gives, with one inflate state kept for all of them: a second thread that
+// inflates many small pieces then takes nothing from the heap per piece.
+class TPieceInflater {
+public:
+    TPieceInflater();
+    ~TPieceInflater();
+    TPieceInflater(const TPieceInflater&) = delete;
+    TPieceInflater& operator=(const TPieceInflater&) = delete;
+
+    // True when data holds a whole stream (bytes behind its end are ignored)
+    // whose result fits into capacity bytes at out; produced tells how many
+    // it wrote. False for anything else, damage included: DecompressString
+    // then gives the result or the failure.
+    bool Inflate(const char* data, std::size_t size, char* out, std::size_t capacity, std::size_t& produced);
+
+private:
+    struct TState;
+    std::unique_ptr<TState> state_;
+};
+
 // Return code unchanged when it is 0 or above; raise otherwise.
 int CheckCompressionResult(int code);
 int CheckDecompressionResult(int code);

@@ -7,53 +7,67 @@
 
 std::string TakePayloadPiece(TPayload& payload, std::size_t count)
 {
-    const std::size_t start = std::min(payload.Position, payload.Data.size());
-    const std::size_t fromData = std::min(count, payload.Data.size() - start);
-    payload.Position = start + fromData;
-    std::string piece = payload.Data.substr(start, fromData);
-    if (payload.Stream && fromData < count && payload.StreamLeft > 0) {
-        const std::size_t fromStream =
-            static_cast<std::size_t>(std::min<std::uint64_t>(count - fromData, payload.StreamLeft));
-        piece.resize(fromData + fromStream);
-        const std::size_t got = payload.Stream->Read(&piece[fromData], fromStream);
-        piece.resize(fromData + got);
-        payload.StreamLeft = got < fromStream ? 0 : payload.StreamLeft - got;
-    }
+    std::string piece(static_cast<std::size_t>(std::min<std::uint64_t>(count, PayloadBytesLeft(payload))), '\0');
+    piece.resize(TakePayloadPieceInto(payload, &piece[0], piece.size()));
     return piece;
+}
+
+TPieceRequest PieceRequestOf(const TParams& params)
+{
+    TPieceRequest request;
+    request.OrigLen = TextToIntOrMinusOne(ParamValue(params, "OrigLen"));
+    const std::string comprText = ParamValue(params, "ComprLen");
+    request.Compressed = !comprText.empty();
+    if (request.Compressed) request.ComprLen = TextToIntOrMinusOne(comprText);
+    return request;
+}
+
+const char* PieceRequestError(const TPieceRequest& request, TPayload& payload)
+{
+    if (request.OrigLen <= 0) return "OrigLen is 0 in ";
+    if (request.Compressed && request.ComprLen <= 0) return "ComprLen is 0 in ";
+    if (PayloadBytesLeft(payload) < request.Length()) {
+        DropPayload(payload); // what is left is consumed, and not held for nothing
+        return "data error in ";
+    }
+    return nullptr;
 }
 
 TCutPiece CutPiece(const TParams& params, TPayload& payload)
 {
     TCutPiece cut;
-    const std::int32_t origLen = TextToIntOrMinusOne(ParamValue(params, "OrigLen"));
-    if (origLen <= 0) {
-        cut.ErrorStart = "OrigLen is 0 in ";
+    const TPieceRequest request = PieceRequestOf(params);
+    if (const char* error = PieceRequestError(request, payload)) {
+        cut.ErrorStart = error;
         return cut;
     }
-    const std::string comprText = ParamValue(params, "ComprLen");
-    std::int32_t length = origLen;
-    if (!comprText.empty()) {
-        length = TextToIntOrMinusOne(comprText);
-        if (length <= 0) {
-            cut.ErrorStart = "ComprLen is 0 in ";
-            return cut;
-        }
-    }
-    if (PayloadBytesLeft(payload) < static_cast<std::uint64_t>(length)) {
-        DropPayload(payload); // what is left is consumed, and not held for nothing
-        cut.ErrorStart = "data error in ";
-        return cut;
-    }
-    cut.Piece = TakePayloadPiece(payload, static_cast<std::size_t>(length));
-    if (cut.Piece.size() < static_cast<std::size_t>(length)) {
+    cut.Piece = TakePayloadPiece(payload, request.Length());
+    if (cut.Piece.size() < request.Length()) {
         cut.Piece.clear();
         cut.ErrorStart = "data error in ";
         return cut;
     }
-    if (comprText.empty()) return cut;
-    cut.Piece = DecompressString(cut.Piece, static_cast<std::size_t>(origLen));
+    if (!request.Compressed) return cut;
+    cut.Piece = DecompressString(cut.Piece, static_cast<std::size_t>(request.OrigLen));
     if (cut.Piece.empty()) cut.ErrorStart = "decompress error in ";
     return cut;
+}
+
+std::size_t TakePayloadPieceInto(TPayload& payload, char* out, std::size_t count)
+{
+    const std::size_t start = std::min(payload.Position, payload.Data.size());
+    const std::size_t fromData = std::min(count, payload.Data.size() - start);
+    std::copy_n(payload.Data.data() + start, fromData, out);
+    payload.Position = start + fromData;
+    std::size_t done = fromData;
+    if (payload.Stream && done < count && payload.StreamLeft > 0) {
+        const std::size_t fromStream =
+            static_cast<std::size_t>(std::min<std::uint64_t>(count - done, payload.StreamLeft));
+        const std::size_t got = payload.Stream->Read(out + done, fromStream);
+        payload.StreamLeft = got < fromStream ? 0 : payload.StreamLeft - got;
+        done += got;
+    }
+    return done;
 }
 
 std::uint64_t PayloadBytesLeft(const TPayload& payload)

@@ -14,6 +14,7 @@
 // appends path to Engine.WrittenFiles on success, adds "Write Error: " + path
 // on failure. Windows builds only.
 bool WriteWholeFile(const std::string& path, const std::string& data);
+bool WriteWholeFile(const std::string& path, const char* data, std::size_t size);
 
 // The size WriteWholeFile last wrote at path during this installation (letter
 // case ignored); false when it wrote nothing there. Spares asking the file
@@ -33,6 +34,22 @@ struct TCutPiece {
 // (ComprLen bytes of one zlib stream, inflated). A compressed piece that is no
 // zlib stream raises, as decompressing it does.
 TCutPiece CutPiece(const TParams& params, TPayload& payload);
+
+// What a "save" command's items say about its piece.
+struct TPieceRequest {
+    std::int32_t OrigLen = -1;  // -1 when missing or no number
+    std::int32_t ComprLen = -1; // the same; only read when Compressed
+    bool Compressed = false;    // a ComprLen item is there
+    std::size_t Length() const { return static_cast<std::size_t>(Compressed ? ComprLen : OrigLen); }
+};
+TPieceRequest PieceRequestOf(const TParams& params);
+
+// The checks before a piece is cut: the start of the error text, or nullptr
+// when Length() bytes may be cut. A payload too short is dropped.
+const char* PieceRequestError(const TPieceRequest& request, TPayload& payload);
+
+// Cuts up to count bytes off the front of the payload into out; gives how many.
+std::size_t TakePayloadPieceInto(TPayload& payload, char* out, std::size_t count);
 
 // Cuts up to count bytes off the front of the payload (fewer when it holds
 // fewer); the payload moves on by what was cut.

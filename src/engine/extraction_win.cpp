@@ -77,18 +77,32 @@ bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
         return false;
     }
     name = ExpandPlaceholders(name);
-    const TCutPiece cut = payload.Prefetch ? payload.Prefetch->Next() : CutPiece(params, payload);
-    if (!cut.ErrorStart.empty()) {
-        AddError(cut.ErrorStart + name);
+    TCutPiece own;
+    TPieceView piece;
+    if (payload.Prefetch) {
+        piece = payload.Prefetch->Next();
+    } else {
+        own = CutPiece(params, payload);
+        piece.Data = own.Piece.data();
+        piece.Size = own.Piece.size();
+        if (!own.ErrorStart.empty()) piece.ErrorStart = own.ErrorStart.c_str();
+    }
+    if (piece.ErrorStart) {
+        AddError(piece.ErrorStart + name);
         return false;
     }
     // The payload has moved on already, so a kept file does not shift the next piece.
-    const bool result = (keepExisting && FileExists(name)) ? true : WriteWholeFile(name, cut.Piece);
+    const bool result = (keepExisting && FileExists(name)) ? true : WriteWholeFile(name, piece.Data, piece.Size);
     if (Engine.MainProgram.empty() && LowerCaseExtension(name) == ".exe") Engine.MainProgram = name;
     return result;
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& data)
+{
+    return WriteWholeFile(path, data.data(), data.size());
+}
+
+bool WriteWholeFile(const std::string& path, const char* data, std::size_t size)
 {
     EnsureFolder(FolderPartOf(path)); // a failure shows when the file cannot be created
     // A new file costs one look-up of its name (under Wine a scan of its folder).
@@ -108,18 +122,17 @@ bool WriteWholeFile(const std::string& path, const std::string& data)
         return false;
     }
     bool written = true;
-    if (!data.empty()) {
+    if (size > 0) {
         DWORD done = 0;
-        written = data.size() <= MAXDWORD &&
-                  WriteFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &done, nullptr) &&
-                  done == data.size();
+        written = size <= MAXDWORD && WriteFile(file.get(), data, static_cast<DWORD>(size), &done, nullptr) &&
+                  done == size;
     }
     file.reset();
     if (!written) {
         AddError("Write Error: " + path);
         return false;
     }
-    RecordWrittenSize(path, data.size());
+    RecordWrittenSize(path, size);
     Engine.WrittenFiles.push_back(path);
     return true;
 }

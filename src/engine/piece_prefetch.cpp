@@ -1,10 +1,9 @@
 #include "engine/piece_prefetch.h"
 
-#include <algorithm>
+#include <utility>
 
 #include "engine/command_text.h"
 #include "engine/setup_script.h"
-#include "util/ansi_strings.h"
 
 namespace {
 
@@ -14,21 +13,17 @@ bool ConsumesPayload(const TParams& params)
     return action == TScriptAction::Save || action == TScriptAction::SaveIfNotExists;
 }
 
-// What a command's piece will take at most while it is prepared: the bytes it
-// cuts off and what they inflate to, as the command states them.
-std::size_t StatedSize(const TParams& params)
-{
-    const std::int32_t origLen = TextToIntOrMinusOne(ParamValue(params, "OrigLen"));
-    const std::int32_t comprLen = TextToIntOrMinusOne(ParamValue(params, "ComprLen"));
-    return static_cast<std::size_t>(std::max(origLen, 0)) + static_cast<std::size_t>(std::max(comprLen, 0));
-}
-
 } // namespace
 
-TPiecePrefetch::TPiecePrefetch(const std::vector<std::string>& lines, TPayload payload, std::size_t budget)
-    : budget_(budget)
+TPiecePrefetch::TPiecePrefetch(const std::vector<std::string>& lines, TPayload payload, const TLimits& limits)
+    : limits_(limits), payload_(std::move(payload)), ring_(std::make_unique<char[]>(limits.RingSize)),
+      slots_(limits.Slots)
 {
-    thread_ = std::thread([this, &lines, moved = std::move(payload)]() mutable { Run(lines, std::move(moved)); });
+    for (const std::string& line : lines) {
+        const TParams params = SplitCommaText(line);
+        if (ConsumesPayload(params)) requests_.push_back(PieceRequestOf(params));
+    }
+    thread_ = std::thread(&TPiecePrefetch::Run, this);
 }
 
 TPiecePrefetch::~TPiecePrefetch()
@@ -41,60 +36,168 @@ TPiecePrefetch::~TPiecePrefetch()
     thread_.join();
 }
 
-bool TPiecePrefetch::WaitForRoom(std::size_t size)
+void TPiecePrefetch::Run()
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    // A piece larger than the budget waits until nothing else is held.
-    changed_.wait(lock, [&] { return stopping_ || held_ == 0 || held_ + size <= budget_; });
-    return !stopping_;
-}
-
-void TPiecePrefetch::Run(const std::vector<std::string>& lines, TPayload payload)
-{
-    for (const std::string& line : lines) {
-        const TParams params = SplitCommaText(line);
-        if (!ConsumesPayload(params)) continue;
-        if (!WaitForRoom(StatedSize(params))) return;
-        TPrepared prepared;
-        try {
-            prepared.Cut = CutPiece(params, payload);
-        } catch (...) {
-            prepared.Raised = std::current_exception();
+    for (const TPieceRequest& request : requests_) {
+        std::size_t index = 0;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [&] { return stopping_ || ready_ < slots_.size(); });
+            if (stopping_) return;
+            index = (first_ + ready_) % slots_.size();
         }
-        std::lock_guard<std::mutex> lock(mutex_);
-        held_ += prepared.Cut.Piece.size();
-        const bool last = prepared.Raised != nullptr;
-        ready_.push_back(std::move(prepared));
+        // The slot is this thread's alone until ready_ counts it.
+        TSlot& slot = slots_[index];
+        slot = TSlot();
+        if (!Prepare(request, slot)) return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++ready_;
+        }
         changed_.notify_all();
-        if (last) break; // the run ends at that command
+        if (slot.Raised) break; // the run ends at that command
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    finished_ = true;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        finished_ = true;
+    }
     changed_.notify_all();
 }
 
-TCutPiece TPiecePrefetch::Next()
+bool TPiecePrefetch::Prepare(const TPieceRequest& request, TSlot& slot)
+{
+    slot.ErrorStart = PieceRequestError(request, payload_);
+    if (slot.ErrorStart) return true;
+    const std::size_t length = request.Length();
+    char* room = nullptr;
+    try {
+        if (!request.Compressed) {
+            if (!WaitForRoom(length, slot, room)) return false;
+            slot.Size = TakePayloadPieceInto(payload_, room, length);
+            if (slot.Size < length) {
+                slot.Size = 0;
+                slot.ErrorStart = "data error in ";
+            }
+            return true;
+        }
+        std::string largeInput; // beyond the ring's half a block of its own, not kept
+        std::string& input = length <= limits_.RingSize / 2 ? compressed_ : largeInput;
+        input.resize(length);
+        if (TakePayloadPieceInto(payload_, &input[0], length) < length) {
+            slot.ErrorStart = "data error in ";
+            return true;
+        }
+        const std::size_t stated = static_cast<std::size_t>(request.OrigLen);
+        if (!WaitForRoom(stated, slot, room)) return false;
+        if (!inflater_.Inflate(input.data(), length, room, stated, slot.Size)) {
+            // A stated size that is wrong, or damage: the plain way gives the
+            // result or raises its failure.
+            std::string whole = DecompressString(input, stated);
+            std::lock_guard<std::mutex> lock(mutex_);
+            largeHeld_ += whole.size();
+            slot.LargeCharge += whole.size();
+            slot.Large = std::move(whole);
+            slot.InRing = false;
+            slot.Size = slot.Large.size();
+        }
+        if (slot.Size == 0) slot.ErrorStart = "decompress error in ";
+    } catch (...) {
+        slot.Raised = std::current_exception();
+    }
+    return true;
+}
+
+bool TPiecePrefetch::WaitForRoom(std::size_t size, TSlot& slot, char*& room)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    held_ -= lastGiven_;
-    lastGiven_ = 0;
-    changed_.notify_all();
-    changed_.wait(lock, [&] { return !ready_.empty() || finished_; });
-    if (ready_.empty()) {
-        TCutPiece exhausted;
-        exhausted.ErrorStart = "data error in ";
-        return exhausted;
+    const std::size_t ringSize = limits_.RingSize;
+    if (size > ringSize / 2) {
+        // A large piece waits until it fits the budget, or until no other is held.
+        changed_.wait(lock, [&] {
+            return stopping_ || largeHeld_ == 0 || largeHeld_ + size <= limits_.LargeBudget;
+        });
+        if (stopping_) return false;
+        largeHeld_ += size;
+        slot.LargeCharge = size;
+        lock.unlock();
+        slot.Large.resize(size);
+        room = &slot.Large[0];
+        return true;
     }
-    TPrepared prepared = std::move(ready_.front());
-    ready_.pop_front();
-    if (prepared.Raised) std::rethrow_exception(prepared.Raised);
-    lastGiven_ = prepared.Cut.Piece.size();
-    return std::move(prepared.Cut);
+    std::size_t offset = 0, charge = 0;
+    const auto fits = [&] {
+        if (ringUsed_ == 0) ringHead_ = ringTail_ = 0;
+        if (ringUsed_ == 0 || ringHead_ > ringTail_) {
+            if (ringSize - ringHead_ >= size) {
+                offset = ringHead_;
+                charge = size;
+                return true;
+            }
+            if (ringTail_ >= size) { // the end is skipped; the piece starts the ring again
+                offset = 0;
+                charge = ringSize - ringHead_ + size;
+                return true;
+            }
+            return false;
+        }
+        if (ringTail_ - ringHead_ < size) return false;
+        offset = ringHead_;
+        charge = size;
+        return true;
+    };
+    changed_.wait(lock, [&] { return stopping_ || fits(); });
+    if (stopping_) return false;
+    ringHead_ = offset + size;
+    ringUsed_ += charge;
+    slot.InRing = true;
+    slot.Offset = offset;
+    slot.RingEnd = offset + size;
+    slot.RingCharge = charge;
+    room = ring_.get() + offset;
+    return true;
 }
 
-TPayload PrefetchPieces(const std::vector<std::string>& lines, TPayload payload, std::size_t budget)
+void TPiecePrefetch::Release(TSlot& slot)
+{
+    if (slot.RingCharge > 0) {
+        ringTail_ = slot.RingEnd;
+        ringUsed_ -= slot.RingCharge;
+    }
+    largeHeld_ -= slot.LargeCharge;
+}
+
+TPieceView TPiecePrefetch::Next()
+{
+    std::string done; // a large piece is freed outside the lock
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (given_) {
+        TSlot& slot = slots_[first_];
+        Release(slot);
+        done.swap(slot.Large);
+        first_ = (first_ + 1) % slots_.size();
+        --ready_;
+        given_ = false;
+        changed_.notify_all();
+    }
+    changed_.wait(lock, [&] { return ready_ > 0 || finished_; });
+    TPieceView view;
+    if (ready_ == 0) {
+        view.ErrorStart = "data error in ";
+        return view;
+    }
+    TSlot& slot = slots_[first_];
+    given_ = true;
+    if (slot.Raised) std::rethrow_exception(slot.Raised);
+    view.Data = slot.InRing ? ring_.get() + slot.Offset : slot.Large.data();
+    view.Size = slot.Size;
+    view.ErrorStart = slot.ErrorStart;
+    return view;
+}
+
+TPayload PrefetchPieces(const std::vector<std::string>& lines, TPayload payload,
+                        const TPiecePrefetch::TLimits& limits)
 {
     TPayload prefetched;
-    prefetched.Prefetch = std::make_shared<TPiecePrefetch>(lines, std::move(payload), budget);
+    prefetched.Prefetch = std::make_shared<TPiecePrefetch>(lines, std::move(payload), limits);
     return prefetched;
 }

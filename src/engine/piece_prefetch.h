@@ -1,25 +1,42 @@
 #pragma once
 // Cuts and inflates the pieces of a script's "save" commands on a second
 // thread while the first one writes the files: the pieces come out in script
-// order, exactly as the commands would cut them one after the other, and the
-// prepared ones together stay within a byte budget.
+// order, exactly as the commands would cut them one after the other. Small
+// pieces go into one ring of memory taken at the start, large ones stay within
+// a byte budget, and the thread takes nothing else from the heap per piece: a
+// heap that two threads use at once for many small blocks, as Wine's does,
+// keeps growing with every file.
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "container/zlib_wrapper.h"
 #include "engine/commands.h"
 #include "engine/extraction.h"
 
+// One prepared piece as the first thread sees it; valid until the next one.
+struct TPieceView {
+    const char* Data = nullptr;
+    std::size_t Size = 0;
+    const char* ErrorStart = nullptr; // "data error in " and the like; nullptr on success
+};
+
 class TPiecePrefetch {
 public:
-    // Takes over the payload. lines must outlive this object; only the lines
-    // whose action consumes the payload are looked at.
-    TPiecePrefetch(const std::vector<std::string>& lines, TPayload payload, std::size_t budget);
+    // How much memory the pieces prepared ahead may take.
+    struct TLimits {
+        std::size_t RingSize = 4u << 20;     // for pieces up to half of it
+        std::size_t LargeBudget = 8u << 20;  // larger pieces together, or one alone
+        std::size_t Slots = 4096;            // pieces prepared ahead at the most
+    };
+
+    // Takes over the payload; only the lines whose action consumes it are read.
+    TPiecePrefetch(const std::vector<std::string>& lines, TPayload payload, const TLimits& limits);
     // Stops the thread; pieces not taken are dropped.
     ~TPiecePrefetch();
     TPiecePrefetch(const TPiecePrefetch&) = delete;
@@ -29,31 +46,47 @@ public:
     // needed. The piece given before is taken to be done with. What cutting
     // raised is raised here, at the command it belongs to. After the last
     // command: a data error, as an exhausted payload gives.
-    TCutPiece Next();
+    TPieceView Next();
 
 private:
-    struct TPrepared {
-        TCutPiece Cut;
+    struct TSlot {
+        std::size_t Size = 0;
+        bool InRing = false;       // the bytes are in the ring from Offset on, else in Large
+        std::size_t Offset = 0;
+        std::size_t RingEnd = 0;   // where its room in the ring ends
+        std::size_t RingCharge = 0; // ring bytes it holds, a skipped end of the ring included
+        std::string Large;
+        std::size_t LargeCharge = 0;
+        const char* ErrorStart = nullptr;
         std::exception_ptr Raised;
     };
-    void Run(const std::vector<std::string>& lines, TPayload payload);
-    // Waits until a piece of about size bytes fits the budget; false when stopping.
-    bool WaitForRoom(std::size_t size);
 
-    const std::size_t budget_;
+    void Run();
+    // False when stopping.
+    bool Prepare(const TPieceRequest& request, TSlot& slot);
+    // Room for size bytes: in the ring, or in slot.Large. False when stopping.
+    bool WaitForRoom(std::size_t size, TSlot& slot, char*& room);
+    void Release(TSlot& slot);
+
+    const TLimits limits_;
+    std::vector<TPieceRequest> requests_;
+    TPayload payload_;
+    std::unique_ptr<char[]> ring_;
+    std::vector<TSlot> slots_;
+    TPieceInflater inflater_;
+    std::string compressed_; // the compressed bytes of the piece being prepared
+
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<TPrepared> ready_;
-    std::size_t held_ = 0;     // bytes prepared and not yet done with
-    std::size_t lastGiven_ = 0; // bytes of the piece Next gave last
-    bool finished_ = false;     // no more pieces will come
+    std::size_t ringHead_ = 0, ringTail_ = 0, ringUsed_ = 0;
+    std::size_t largeHeld_ = 0;
+    std::size_t first_ = 0, ready_ = 0; // slots in use: the oldest, how many
+    bool given_ = false;                // the oldest is the one Next gave last
+    bool finished_ = false;
     bool stopping_ = false;
     std::thread thread_;
 };
 
-// How many bytes of prepared pieces an installation keeps ahead of its writes.
-const std::size_t PrefetchBudget = 4u << 20;
-
 // The payload of a run whose pieces are prepared ahead of its commands.
 TPayload PrefetchPieces(const std::vector<std::string>& lines, TPayload payload,
-                        std::size_t budget = PrefetchBudget);
+                        const TPiecePrefetch::TLimits& limits = TPiecePrefetch::TLimits());

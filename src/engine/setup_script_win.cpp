@@ -154,7 +154,7 @@ bool RunSetupScript(bool pathOnly)
             break;
         }
     }
-    payload = TPayload(); // stops the second thread before the lines are given away
+    payload = TPayload(); // stops the second thread and frees what it prepared
     if (!Engine.ErrorText.empty()) {
         std::vector<std::string> log;
         log.reserve(ran.size() + 1);

@@ -54,7 +54,12 @@ std::vector<TCutPiece> CutOneAfterAnother(const TScript& script)
 
 } // namespace
 
-TEST(PiecePrefetch, GivesWhatCuttingOneAfterAnotherGivesWhateverTheBudget)
+std::string ErrorOf(const TPieceView& view)
+{
+    return view.ErrorStart ? view.ErrorStart : "";
+}
+
+TEST(PiecePrefetch, GivesWhatCuttingOneAfterAnotherGivesWhateverTheLimits)
 {
     const TScript script = MixedScript();
     const std::vector<TCutPiece> expected = CutOneAfterAnother(script);
@@ -63,16 +68,47 @@ TEST(PiecePrefetch, GivesWhatCuttingOneAfterAnotherGivesWhateverTheBudget)
     EXPECT_EQ(expected[2].ErrorStart, "OrigLen is 0 in ");
     EXPECT_EQ(expected[4].ErrorStart, "data error in ");
 
-    for (std::size_t budget : {std::size_t(1), std::size_t(5000), std::size_t(1) << 24}) {
+    // A ring too small for all but the last piece, one that wraps, and roomy ones.
+    const std::vector<TPiecePrefetch::TLimits> limits = {
+        {64, 1, 1}, {6100, 1000, 2}, {7000, 1000, 3}, {1u << 20, 1u << 24, 4096}};
+    for (const TPiecePrefetch::TLimits& limit : limits) {
         TPayload payload;
         payload.Data = script.Payload;
-        TPayload prefetched = PrefetchPieces(script.Lines, std::move(payload), budget);
+        TPayload prefetched = PrefetchPieces(script.Lines, std::move(payload), limit);
         for (std::size_t i = 0; i < expected.size(); ++i) {
-            const TCutPiece cut = prefetched.Prefetch->Next();
-            EXPECT_TRUE(cut.Piece == expected[i].Piece) << "piece " << i << ", budget " << budget;
-            EXPECT_EQ(cut.ErrorStart, expected[i].ErrorStart) << "piece " << i << ", budget " << budget;
+            const TPieceView view = prefetched.Prefetch->Next();
+            EXPECT_TRUE(std::string(view.Data, view.Size) == expected[i].Piece)
+                << "piece " << i << ", ring " << limit.RingSize;
+            EXPECT_EQ(ErrorOf(view), expected[i].ErrorStart) << "piece " << i << ", ring " << limit.RingSize;
         }
-        EXPECT_EQ(prefetched.Prefetch->Next().ErrorStart, "data error in ") << "nothing is left after the last";
+        EXPECT_EQ(ErrorOf(prefetched.Prefetch->Next()), "data error in ") << "nothing is left after the last";
+    }
+}
+
+TEST(PiecePrefetch, ManySmallPiecesGoRoundTheRingUnchanged)
+{
+    std::vector<std::string> lines;
+    std::string payload;
+    std::vector<std::string> pieces;
+    for (unsigned i = 0; i < 300; ++i) {
+        pieces.push_back(MakeTestBytes(100 + (i * 37) % 900, i % 3 == 0, i));
+        if (i % 2 == 0) {
+            const std::string packed = CompressString(pieces.back(), LevelDefault);
+            lines.push_back("action=save,OrigLen=" + std::to_string(pieces.back().size()) +
+                            ",ComprLen=" + std::to_string(packed.size()) + ",Filename=f");
+            payload += packed;
+        } else {
+            lines.push_back("action=save,OrigLen=" + std::to_string(pieces.back().size()) + ",Filename=f");
+            payload += pieces.back();
+        }
+    }
+    TPayload source;
+    source.Data = payload;
+    TPayload prefetched = PrefetchPieces(lines, std::move(source), {2500, 1, 7});
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const TPieceView view = prefetched.Prefetch->Next();
+        ASSERT_EQ(ErrorOf(view), "") << "piece " << i;
+        ASSERT_TRUE(std::string(view.Data, view.Size) == pieces[i]) << "piece " << i;
     }
 }
 
@@ -84,8 +120,9 @@ TEST(PiecePrefetch, AStreamThatIsNoZlibRaisesAtItsOwnCommandOnly)
                                             "action=save,OrigLen=1,Filename=c"};
     TPayload payload;
     payload.Data = good + "not zlib!!" + "z";
-    TPayload prefetched = PrefetchPieces(lines, std::move(payload), 1);
-    EXPECT_TRUE(prefetched.Prefetch->Next().Piece == good);
+    TPayload prefetched = PrefetchPieces(lines, std::move(payload), {64, 1, 1});
+    const TPieceView first = prefetched.Prefetch->Next();
+    EXPECT_TRUE(std::string(first.Data, first.Size) == good);
     EXPECT_ANY_THROW(prefetched.Prefetch->Next());
 }
 
@@ -96,7 +133,8 @@ TEST(PiecePrefetch, ARunThatEndsEarlyStopsTheThreadWhileItWaitsForRoom)
     TPayload payload;
     payload.Data = MakeTestBytes(50 * 1000, false, 5);
     {
-        TPayload prefetched = PrefetchPieces(lines, std::move(payload), 2000);
-        EXPECT_TRUE(prefetched.Prefetch->Next().Piece == MakeTestBytes(50 * 1000, false, 5).substr(0, 1000));
+        TPayload prefetched = PrefetchPieces(lines, std::move(payload), {2000, 1, 2});
+        const TPieceView view = prefetched.Prefetch->Next();
+        EXPECT_TRUE(std::string(view.Data, view.Size) == MakeTestBytes(50 * 1000, false, 5).substr(0, 1000));
     } // a hang here means the thread was never told to stop
 }
