@@ -101,7 +101,9 @@ def wine_prefix():
 def wine_env():
     env = dict(os.environ)
     env["WINEDEBUG"] = "-all"
-    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+    # Without winemenubuilder, which Wine's shell starts for every shortcut
+    # it saves and no Windows has.
+    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d")
     return env
 
 

@@ -4,7 +4,7 @@ set -e
 root=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX="${SETUP_WINEPREFIX:-$root/build/wine}"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 [ -f "$WINEPREFIX/.setup-prefix-ready" ] && exit 0
 mkdir -p "$WINEPREFIX"
 [ -f "$WINEPREFIX/system.reg" ] || /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
