@@ -80,6 +80,10 @@ bool TPiecePrefetch::Prepare(const TPieceRequest& request, TSlot& slot)
             }
             return true;
         }
+        // The room for the result comes first, so that a large piece's
+        // compressed bytes are not held while it waits.
+        const std::size_t stated = static_cast<std::size_t>(request.OrigLen);
+        if (!WaitForRoom(stated, slot, room)) return false;
         std::string largeInput; // beyond the ring's half a block of its own, not kept
         std::string& input = length <= limits_.RingSize / 2 ? compressed_ : largeInput;
         input.resize(length);
@@ -87,8 +91,6 @@ bool TPiecePrefetch::Prepare(const TPieceRequest& request, TSlot& slot)
             slot.ErrorStart = "data error in ";
             return true;
         }
-        const std::size_t stated = static_cast<std::size_t>(request.OrigLen);
-        if (!WaitForRoom(stated, slot, room)) return false;
         if (!inflater_.Inflate(input.data(), length, room, stated, slot.Size)) {
             // A stated size that is wrong, or damage: the plain way gives the
             // result or raises its failure.

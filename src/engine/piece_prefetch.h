@@ -30,7 +30,7 @@ class TPiecePrefetch {
 public:
     // How much memory the pieces prepared ahead may take.
     struct TLimits {
-        std::size_t RingSize = 4u << 20;     // for pieces up to half of it
+        std::size_t RingSize = 2u << 20;     // for pieces up to half of it
         std::size_t LargeBudget = 8u << 20;  // larger pieces together, or one alone
         std::size_t Slots = 4096;            // pieces prepared ahead at the most
     };
