@@ -8,15 +8,14 @@ if(WIN32)
   target_link_libraries(setup_zlib INTERFACE ${SETUP_ZLIB_ARCHIVE})
   target_include_directories(setup_zlib INTERFACE ${SETUP_ZLIB_INCLUDE})
 
-  # libjpeg is cross-built from Debian's source package by scripts/build-libjpeg.sh.
+  # libjpeg is cross-built from Debian's source package by scripts/build-libjpeg.sh,
+  # which returns at once when the library is there with its settings.
   set(SETUP_JPEG_PREFIX ${PROJECT_SOURCE_DIR}/build/deps/${SETUP_TRIPLET})
-  if(NOT EXISTS ${SETUP_JPEG_PREFIX}/lib/libjpeg.a)
-    execute_process(
-      COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-libjpeg.sh ${SETUP_TRIPLET} ${SETUP_JPEG_PREFIX}
-      RESULT_VARIABLE jpeg_result)
-    if(NOT jpeg_result EQUAL 0)
-      message(FATAL_ERROR "building libjpeg for ${SETUP_TRIPLET} failed")
-    endif()
+  execute_process(
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-libjpeg.sh ${SETUP_TRIPLET} ${SETUP_JPEG_PREFIX}
+    RESULT_VARIABLE jpeg_result)
+  if(NOT jpeg_result EQUAL 0)
+    message(FATAL_ERROR "building libjpeg for ${SETUP_TRIPLET} failed")
   endif()
   add_library(setup_jpeg INTERFACE)
   target_link_libraries(setup_jpeg INTERFACE ${SETUP_JPEG_PREFIX}/lib/libjpeg.a)

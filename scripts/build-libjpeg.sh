@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Cross-builds libjpeg-turbo (libjpeg 6b API, static) for one MinGW target from
 # Debian's source package. Usage: build-libjpeg.sh TRIPLET PREFIX
-# Idempotent: does nothing when PREFIX/lib/libjpeg.a exists.
+# Idempotent: does nothing when PREFIX holds a library built with these settings.
 set -euo pipefail
 triplet=$1
 prefix=$(realpath -m "$2")
-[ -f "$prefix/lib/libjpeg.a" ] && exit 0
+# Built for size, so that unused functions drop out of the installer's image;
+# a library built with other settings is built again.
+settings="MinSizeRel -ffunction-sections -fdata-sections"
+[ -f "$prefix/lib/libjpeg.a" ] && [ "$(cat "$prefix/lib/libjpeg.settings" 2>/dev/null)" = "$settings" ] && exit 0
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 srcroot="$root/build/deps/src"
@@ -25,10 +28,12 @@ cmake -S "$src" -B "$work" -G Ninja \
   -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=$cpu \
   -DCMAKE_C_COMPILER=$triplet-gcc-posix -DCMAKE_RC_COMPILER=$triplet-windres \
   -DCMAKE_FIND_ROOT_PATH=/usr/$triplet \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+  -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_C_FLAGS="-ffunction-sections -fdata-sections" \
+  -DCMAKE_INSTALL_PREFIX="$prefix" \
   -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
   -DWITH_JPEG7=OFF -DWITH_JPEG8=OFF -DWITH_ARITH_DEC=ON >/dev/null
 cmake --build "$work" --target jpeg-static >/dev/null
 mkdir -p "$prefix/lib" "$prefix/include"
 cp "$work/libjpeg.a" "$prefix/lib/libjpeg.a"
 cp "$work/jconfig.h" "$src/jerror.h" "$src/jmorecfg.h" "$src/jpeglib.h" "$prefix/include/"
+echo "$settings" > "$prefix/lib/libjpeg.settings"
