@@ -5,7 +5,7 @@
 #   make demo   pack the demo product and install it under Wine
 #   make fuzz   run every fuzz target for FUZZ_SECONDS (default 60) each
 SHELL := /bin/bash
-PRESETS := win64 win32 native linux
+PRESETS := win64 win32 native threads linux
 
 .PHONY: all build deps test test-native test-win64 test-fuzz check-dist demo bench fuzz clean $(PRESETS)
 
@@ -31,6 +31,7 @@ check-dist:
 
 test-native:
 	SETUP_REQUIRE_DIST=1 ctest --preset native
+	ctest --preset threads
 
 test-win64:
 	scripts/run-wine-tests.sh ctest --preset win64

@@ -29,6 +29,9 @@ elseif(SETUP_SANITIZE)
   target_compile_options(setup_options INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_link_options(setup_options INTERFACE -fsanitize=address,undefined)
+elseif(SETUP_SANITIZE_THREAD)
+  target_compile_options(setup_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(setup_options INTERFACE -fsanitize=thread)
 endif()
 
 function(setup_glob_sources out dir pattern)
@@ -87,7 +90,7 @@ endfunction()
 # Copies a built executable into dist/<target>/.
 function(setup_dist target)
   # dist/linux holds release tools; the sanitized test build keeps its own copies.
-  if(SETUP_SANITIZE)
+  if(SETUP_SANITIZE OR SETUP_SANITIZE_THREAD)
     return()
   endif()
   add_custom_command(TARGET ${target} POST_BUILD
