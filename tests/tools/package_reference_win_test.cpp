@@ -40,10 +40,10 @@ long RunAndWait(const std::string& commandLine)
 }
 
 // Registry access in the 32-bit view, where both builds keep their values.
-RegKey OpenView(const std::string& path)
+RegKey OpenView(const std::string& path, REGSAM access = KEY_READ)
 {
     RegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, key.receive()) !=
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, access | KEY_WOW64_32KEY, key.receive()) !=
         ERROR_SUCCESS)
         key.reset();
     return key;
@@ -105,9 +105,9 @@ struct TExampleCleanup {
         std::error_code ignored;
         for (const std::string& folder : Folders) fs::remove_all(folder, ignored);
         DeleteFileA(DesktopLink.c_str());
-        if (RegKey list = OpenView(UninstallList))
+        if (RegKey list = OpenView(UninstallList, KEY_ALL_ACCESS))
             for (const std::string& entry : HelloEntries()) RegDeleteTreeA(list.get(), entry.c_str());
-        if (RegKey software = OpenView("SOFTWARE")) RegDeleteTreeA(software.get(), "Example");
+        if (RegKey software = OpenView("SOFTWARE", KEY_ALL_ACCESS)) RegDeleteTreeA(software.get(), "Example");
     }
     ~TExampleCleanup() { Run(); }
 };
