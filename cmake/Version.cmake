@@ -3,6 +3,7 @@
 set(SETUP_VERSION_DIR ${CMAKE_BINARY_DIR}/generated)
 set(SETUP_VERSION_HEADER ${SETUP_VERSION_DIR}/setup_version.h)
 set(_setup_write_version ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DOUTPUT=${SETUP_VERSION_HEADER}
+  -DFALLBACK=${PROJECT_VERSION}
   -P ${PROJECT_SOURCE_DIR}/cmake/WriteVersion.cmake)
 execute_process(COMMAND ${_setup_write_version})
 add_custom_target(setup_version_header COMMAND ${_setup_write_version} BYPRODUCTS ${SETUP_VERSION_HEADER} VERBATIM)

@@ -1,4 +1,4 @@
-# cmake -DSOURCE_DIR=... -DOUTPUT=... -P WriteVersion.cmake
+# cmake -DSOURCE_DIR=... -DOUTPUT=... -DFALLBACK=1.0 -P WriteVersion.cmake
 # The one version of every program: the VERSION file when there is one (a
 # source tarball carries it), else `git describe --tags --always --dirty`.
 # The header is rewritten only when the version changed, so that an unchanged
@@ -24,11 +24,18 @@ endif()
 string(REGEX REPLACE "[\"\\\\]" "" text "${text}")
 
 # The numeric form of the version resource: a tag such as v1.2 or 1.2.3,
-# with the commits since it as the fourth number; 0.0.0.0 without a tag.
-set(numbers 0,0,0,0)
+# with the commits since it as the fourth number; without a tag the project's
+# version (FALLBACK, e.g. 1.0).
+string(REPLACE "." "," numbers "${FALLBACK}")
+string(REGEX MATCHALL "," commas "${numbers}")
+list(LENGTH commas count)
+while(count LESS 3)
+  string(APPEND numbers ",0")
+  math(EXPR count "${count} + 1")
+endwhile()
 if(text MATCHES "^v?([0-9]+)\\.([0-9]+)(\\.([0-9]+))?(-([0-9]+)-g)?")
-  set(patch ${CMAKE_MATCH_4})
-  set(commits ${CMAKE_MATCH_6})
+  set(patch "${CMAKE_MATCH_4}")
+  set(commits "${CMAKE_MATCH_6}")
   if(patch STREQUAL "")
     set(patch 0)
   endif()
