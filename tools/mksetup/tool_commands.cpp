@@ -152,6 +152,9 @@ int Build(const Arguments& parsed, std::ostream& out, std::ostream& err, bool sh
     const std::string output = parsed.Options.at("-o");
     const std::string stubFile = parsed.Options.count("--stub") ? parsed.Options.at("--stub") : DefaultStub();
     const bool quiet = parsed.Options.count("--quiet") > 0;
+    // Known before the files are compressed, not after.
+    if (parsed.Options.count("--sign") && parsed.Options.at("--sign").find("{}") == std::string::npos)
+        throw ToolError(ExitUsage, "--sign needs {} in its command, where the installer's path goes");
     const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
     BuildSettings settings;
