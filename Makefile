@@ -4,10 +4,11 @@
 #   make test   build, then run every test: natively and under Wine
 #   make demo   pack the demo product and install it under Wine
 #   make fuzz   run every fuzz target for FUZZ_SECONDS (default 60) each
+#   make release  build, then write dist/release/ (programs, docs, SHA256SUMS)
 SHELL := /bin/bash
 PRESETS := win64 win32 native threads linux
 
-.PHONY: all build deps test test-native test-win64 test-fuzz check-dist demo bench fuzz clean $(PRESETS)
+.PHONY: all build deps test test-native test-win64 test-fuzz check-dist demo bench fuzz release clean $(PRESETS)
 
 all: build
 
@@ -45,6 +46,9 @@ fuzz: deps
 
 demo: build
 	@if [ -x scripts/demo.sh ]; then scripts/demo.sh; else echo "The demo product comes with the packer; not built yet."; exit 1; fi
+
+release: build
+	@scripts/release.sh
 
 bench: build
 	@scripts/bench.sh

@@ -11,6 +11,7 @@ packages=(
   dpkg-dev nasm
   nsis time
   clang libclang-rt-dev
+  osslsigncode openssl
 )
 
 missing=()

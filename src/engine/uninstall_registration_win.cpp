@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "container/pe_image.h"
 #include "container/sections.h"
 #include "engine/commands.h"
 #include "engine/engine_state.h"
@@ -114,7 +115,7 @@ void UninstCommand(const TParams& params)
     pgm = ExpandPlaceholders(pgm);
     Engine.UninstallerPath = pgm;
     // An existing uninstaller stays until the complete one replaces it at the end of the run.
-    if (!FileExists(pgm) && !WriteWholeFile(pgm, OwnImagePart)) return;
+    if (!FileExists(pgm) && !WriteWholeFile(pgm, UnsignedPeFile(OwnImagePart, std::string()))) return;
 
     std::string param = ParamValue(params, "param");
     if (param.empty()) param = "/uninst";

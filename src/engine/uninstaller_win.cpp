@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "container/pe_image.h"
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
 #include "engine/commands.h"
@@ -73,7 +74,7 @@ void BuildUninstaller()
     std::string sections = MakeSection(SectionBeginningMark, std::string());
     if (!Engine.LanguageFileText.empty()) sections += MakeSection(SectionSetupLng, Engine.LanguageFileText);
     sections += MakeSection(SectionUninst, CompressString(list, LevelDefault));
-    WriteWholeFile(Engine.UninstallerPath, OwnImagePart + sections);
+    WriteWholeFile(Engine.UninstallerPath, UnsignedPeFile(OwnImagePart, sections));
 }
 
 std::vector<std::string> ReadUninstallList()

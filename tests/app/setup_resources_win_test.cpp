@@ -6,6 +6,7 @@
 
 #include "app/jpeg_background_win.h"
 #include "app/resources/resource_ids.h"
+#include "setup_version.h"
 
 namespace {
 
@@ -57,6 +58,9 @@ TEST(SetupResources, IconManifestAndVersionArePresent)
     EXPECT_EQ(VersionValue("040704E4", "ProductName"), "Setup");
     EXPECT_EQ(VersionValue("040704E4", "OriginalFilename"), "Setup.exe");
     EXPECT_EQ(VersionValue("040704E4", "CompanyName"), "Brumo");
+    // The build's one version (git describe or the VERSION file).
+    EXPECT_EQ(VersionValue("040704E4", "FileVersion"), SETUP_VERSION_TEXT);
+    EXPECT_EQ(VersionValue("040704E4", "ProductVersion"), SETUP_VERSION_TEXT);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "container/pe_image.h"
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
 #include "engine/command_text.h"
@@ -306,4 +307,105 @@ TEST(Mksetup, CommandLineMistakesAreUsageErrorsAndEveryCommandHasHelp)
     EXPECT_EQ(RunMksetup({"verify", "a.exe", "--fast"}).Code, ExitUsage);
     EXPECT_EQ(RunMksetup({"verify"}).Code, ExitUsage);
     EXPECT_EQ(RunMksetup({"verify", "/nonexistent/x.exe"}).Code, ExitBadInput);
+}
+
+namespace {
+
+void Put32(std::string& bytes, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// A PE32+ header with 16 data directories; the security entry lies at 0x98 + 144.
+const std::size_t SecurityEntry = 0x98 + 144;
+std::string PeStub()
+{
+    std::string image = "MZ" + MakeTestBytes(0x3FE, false, 9);
+    Put32(image, 0x3C, 0x80);
+    image.replace(0x80, 4, std::string("PE\0\0", 4));
+    image.replace(0x80 + 20, 2, std::string("\xF0\x00", 2));
+    image.replace(0x98, 2, std::string("\x0B\x02", 2));
+    Put32(image, 0x98 + 108, 16);
+    Put32(image, SecurityEntry, 0);
+    Put32(image, SecurityEntry + 4, 0);
+    return image;
+}
+
+// What a signing tool does: zeros up to an 8-byte boundary, then the table.
+std::string WithCertificate(std::string file, std::size_t size)
+{
+    file.resize((file.size() + 7) / 8 * 8, '\0');
+    Put32(file, SecurityEntry, static_cast<std::uint32_t>(file.size()));
+    Put32(file, SecurityEntry + 4, static_cast<std::uint32_t>(size));
+    return file + std::string(size, '\x30');
+}
+
+} // namespace
+
+TEST(Mksetup, ACertificateTableThatEndsTheFileIsTheSignatureOtherBytesAreNot)
+{
+    PackageFolder folder;
+    WriteTestFile(folder.File("Setup.exe"), PeStub());
+    ASSERT_EQ(folder.Build("plain.exe").Code, ExitOk);
+    const std::string plain = ReadTestFile(folder.File("plain.exe"));
+    std::uint32_t stored, computed;
+    ASSERT_TRUE(PeStoredChecksum(plain, stored) && PeComputedChecksum(plain, computed));
+    EXPECT_EQ(stored, computed) << "the built installer carries its checksum";
+    EXPECT_NE(RunMksetup({"verify", folder.File("plain.exe")}).Out.find("OK: not signed"), std::string::npos);
+
+    const std::string signedFile = WithCertificate(plain, 1504);
+    WriteTestFile(folder.File("signed.exe"), signedFile);
+    for (const char* command : {"verify", "list", "script", "extract"}) {
+        std::vector<std::string> args = {command, folder.File("signed.exe")};
+        if (std::string(command) == "extract") args.insert(args.end(), {"-o", folder.File("out")});
+        const RunResult result = RunMksetup(args);
+        EXPECT_EQ(result.Code, ExitOk) << command << ": " << result.Err;
+        if (std::string(command) == "verify" || std::string(command) == "list") {
+            EXPECT_NE(result.Out.find("signed, 1504 bytes of certificate"), std::string::npos) << result.Out;
+        }
+    }
+    // Bytes between the sections and the table, or behind the table.
+    const struct {
+        std::string bytes;
+        std::size_t strayAt;
+    } damaged[] = {
+        {WithCertificate(plain + "JUNK", 1504), plain.size()},
+        {WithCertificate(plain + std::string(8, '\0'), 1504), plain.size()},
+        {signedFile + "x", plain.size()},
+    };
+    for (const auto& bad : damaged) {
+        WriteTestFile(folder.File("bad.exe"), bad.bytes);
+        const RunResult result = RunMksetup({"verify", folder.File("bad.exe")});
+        EXPECT_EQ(result.Code, ExitBadInstaller);
+        EXPECT_NE(result.Err.find("stray bytes at offset " + std::to_string(bad.strayAt)), std::string::npos)
+            << result.Err;
+    }
+
+    // A signed stub (here: the signed installer itself) loses its signature.
+    const RunResult rebuilt = RunMksetup({"build", folder.File("morvane.pkg"), "-o", folder.File("again.exe"), "--stub",
+                                          folder.File("signed.exe")});
+    ASSERT_EQ(rebuilt.Code, ExitOk) << rebuilt.Err;
+    EXPECT_NE(rebuilt.Err.find("is signed; its signature (1504 bytes of certificate) is removed"), std::string::npos)
+        << rebuilt.Err;
+    EXPECT_EQ(ReadTestFile(folder.File("again.exe")), plain);
+}
+
+TEST(Mksetup, AFailingSigningCommandLeavesNoInstaller)
+{
+#ifdef _WIN32
+    const std::string failing = "if exist {} exit 3", signingNothing = "if exist {} (exit 0) else (exit 5)";
+#else
+    const std::string failing = "test -f {} && exit 3", signingNothing = "test -f {}";
+#endif
+    PackageFolder folder;
+    const RunResult failed = folder.Build("Setup-Signed.exe", {"--sign", failing});
+    EXPECT_EQ(failed.Code, ExitWriteFailed);
+    EXPECT_NE(failed.Err.find("the signing command failed (exit code 3)"), std::string::npos) << failed.Err;
+    // A command that succeeds but signs nothing fails too.
+    const RunResult unsignedResult = folder.Build("Setup-Signed.exe", {"--sign", signingNothing});
+    EXPECT_EQ(unsignedResult.Code, ExitWriteFailed);
+    EXPECT_NE(unsignedResult.Err.find("without a signature"), std::string::npos) << unsignedResult.Err;
+    EXPECT_EQ(folder.Build("Setup-Signed.exe", {"--sign", "true"}).Code, ExitUsage) << "no {} in the command";
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder.File("x")).parent_path()))
+        EXPECT_EQ(entry.path().filename().string().find("Setup-Signed"), std::string::npos) << entry.path();
 }

@@ -1,6 +1,10 @@
 #include "mksetup/console.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 bool StandardErrorIsTerminal()
 {
@@ -8,3 +12,19 @@ bool StandardErrorIsTerminal()
 }
 
 void UseBinaryStandardOutput() {}
+
+int RunShellCommand(const std::string& command)
+{
+    // What the packer wrote so far goes out before the command's own output.
+    std::fflush(nullptr);
+    const int status = std::system(command.c_str());
+    if (status == -1 || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+std::string QuoteForShell(const std::string& path)
+{
+    std::string quoted = "'";
+    for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}

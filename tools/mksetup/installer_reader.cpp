@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "container/pe_image.h"
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
 #include "engine/command_text.h"
@@ -13,6 +14,9 @@ namespace {
 
 const unsigned char MarkerByte = 0xF7;
 const std::size_t LongestName = 253;
+// The certificate table starts on an 8-byte boundary; a signing tool pads the
+// signed content with zeros up to it.
+const std::size_t CertificateAlignment = 8;
 
 ToolError Bad(const InstallerFile& file, const std::string& problem)
 {
@@ -114,7 +118,7 @@ void CheckUninstaller(const InstallerFile& file, CheckedInstaller& checked)
             ++checked.UninstallFolders;
     }
     checked.IsUninstaller = true;
-    checked.Summary = file.FileName + ": uninstaller OK: image " + std::to_string(file.ImageSize) + " bytes, " +
+    checked.Summary = file.FileName + ": uninstaller OK: " + SignatureText(file) + ", image " + std::to_string(file.ImageSize) + " bytes, " +
                       Plural(file.Sections.size(), "section") + ", uninstall list of " +
                       Plural(checked.UninstallFiles, "file") + " and " + Plural(checked.UninstallFolders, "folder");
 }
@@ -131,33 +135,51 @@ InstallerFile ParseInstaller(const std::string& fileName, const std::string& byt
     if (start == std::string::npos) throw Bad(file, "no sections (not an installer or uninstaller)");
     file.ImageSize = start;
 
+    // The chain runs to the signature, when there is one behind the image.
+    std::size_t end = bytes.size();
+    std::size_t certificate = 0;
+    if (PeCertificateEndsFile(bytes, certificate) && certificate > start) {
+        file.CertificateOffset = certificate;
+        file.CertificateSize = bytes.size() - certificate;
+        end = certificate;
+    }
+    const std::string endName = file.CertificateSize > 0 ? "the certificate table" : "the end of the file";
     std::size_t pos = start;
-    while (pos < bytes.size()) {
-        if (static_cast<unsigned char>(bytes[pos]) != MarkerByte)
+    while (pos < end) {
+        if (static_cast<unsigned char>(bytes[pos]) != MarkerByte) {
+            if (file.CertificateSize > 0 && end - pos < CertificateAlignment &&
+                bytes.find_first_not_of('\0', pos) >= end)
+                break; // the signing tool's padding
             throw Bad(file, "stray bytes at offset " + std::to_string(pos) + " where a section should begin");
+        }
         std::size_t close = pos + 1;
-        while (close < bytes.size() && close <= pos + 1 + LongestName &&
-               static_cast<unsigned char>(bytes[close]) != MarkerByte)
+        while (close < end && close <= pos + 1 + LongestName && static_cast<unsigned char>(bytes[close]) != MarkerByte)
             ++close;
-        if (close >= bytes.size() || static_cast<unsigned char>(bytes[close]) != MarkerByte)
+        if (close >= end || static_cast<unsigned char>(bytes[close]) != MarkerByte)
             throw Bad(file, "a section marker at offset " + std::to_string(pos) + " does not end");
         SectionEntry section;
         section.Offset = pos;
         for (std::size_t i = pos + 1; i < close; ++i) section.Name += static_cast<char>(bytes[i] ^ 0x55);
-        if (bytes.size() - (close + 1) < 4)
+        if (end - (close + 1) < 4)
             throw Bad(file, "the length of " + section.Name + " at offset " + std::to_string(pos) + " is cut off");
         std::uint32_t length = 0;
         for (int i = 3; i >= 0; --i) length = (length << 8) | static_cast<unsigned char>(bytes[close + 1 + i]);
         if (length > 0x7FFFFFFFu) throw Bad(file, "the section " + section.Name + " has a negative length");
         const std::size_t dataStart = close + 5;
-        if (bytes.size() - dataStart < length)
-            throw Bad(file, "the section " + section.Name + " runs " + std::to_string(length - (bytes.size() - dataStart)) +
-                                " bytes past the end of the file");
+        if (end - dataStart < length)
+            throw Bad(file, "the section " + section.Name + " runs " + std::to_string(length - (end - dataStart)) +
+                                " bytes past " + endName);
         section.Size = length;
         file.Sections.push_back(section);
         pos = dataStart + length;
     }
     return file;
+}
+
+std::string SignatureText(const InstallerFile& file)
+{
+    if (file.CertificateSize == 0) return "not signed";
+    return "signed, " + std::to_string(file.CertificateSize) + " bytes of certificate";
 }
 
 InstallerFile OpenInstaller(const std::string& fileName)
@@ -229,7 +251,7 @@ CheckedInstaller CheckInstaller(const InstallerFile& file)
     }
     std::string payloadSection;
     InstallerSection(file, SectionSetupBin, payloadSection);
-    checked.Summary = file.FileName + ": installer OK: image " + std::to_string(file.ImageSize) + " bytes, " +
+    checked.Summary = file.FileName + ": installer OK: " + SignatureText(file) + ", image " + std::to_string(file.ImageSize) + " bytes, " +
                       Plural(file.Sections.size(), "section") + ", " + Plural(checked.CommandCount, "command") + ", " +
                       Plural(checked.Pieces.size(), "piece") + " (" + std::to_string(compressed) + " compressed, " +
                       std::to_string(checked.Pieces.size() - compressed) + " stored), payload " +

@@ -16,11 +16,20 @@ struct InstallerFile {
     std::string Bytes;
     std::size_t ImageSize = 0;
     std::vector<SectionEntry> Sections;
+    // A certificate table that the security directory points at and that ends
+    // the file: the signature. Size 0 when the file is not signed.
+    std::size_t CertificateOffset = 0;
+    std::size_t CertificateSize = 0;
 };
+
+// "signed, N bytes of certificate" or "not signed".
+std::string SignatureText(const InstallerFile& file);
 
 // Walks the sections from the begin marker to the end of the file. Throws
 // ToolError(ExitBadInstaller) when there is no begin marker or the chain is
-// broken (stray bytes, a cut-off length, data running past the end).
+// broken (stray bytes, a cut-off length, data running past the end). A
+// signature ends the chain: the certificate table and the up to 7 zero bytes
+// that align it.
 InstallerFile ParseInstaller(const std::string& fileName, const std::string& bytes);
 InstallerFile OpenInstaller(const std::string& fileName);
 

@@ -14,7 +14,9 @@
 #include "mksetup/language_file.h"
 #include "mksetup/output_file.h"
 #include "mksetup/package_reader.h"
+#include "mksetup/signing.h"
 #include "mksetup/tool_error.h"
+#include "setup_version.h"
 #include "util/file_helpers.h"
 
 namespace {
@@ -24,12 +26,14 @@ const char* const GeneralHelp =
     "\n"
     "usage:\n"
     "  mksetup build PKG -o OUT.exe [--stub Setup.exe] [--lang FILE] [--jobs N]\n"
+    "                [--sign \"COMMAND {}\"]\n"
     "  mksetup list FILE            sections of an installer or uninstaller\n"
     "  mksetup script FILE          the command script as text\n"
     "  mksetup uninst FILE          the uninstall list of an uninstaller\n"
     "  mksetup extract FILE -o DIR  every installed file, below DIR\n"
     "  mksetup verify FILE          checks that an installer is complete and sound\n"
     "  mksetup COMMAND --help       help for one command\n"
+    "  mksetup --version            the version of mksetup\n"
     "\n"
     "exit codes: 0 done, 1 bad command line, 2 unusable input (package, language\n"
     "file, stub, unreadable file), 3 the installer or uninstaller does not check\n"
@@ -38,7 +42,7 @@ const char* const GeneralHelp =
 const std::map<std::string, const char*> CommandHelp = {
     {"build",
      "mksetup build PKG -o OUT.exe [--stub Setup.exe] [--lang FILE] [--jobs N]\n"
-     "              [--level N] [--compare-zlib] [--quiet]\n"
+     "              [--level N] [--compare-zlib] [--quiet] [--sign \"COMMAND {}\"]\n"
      "\n"
      "Packs the package description PKG into the installer OUT.exe: the stub's\n"
      "program image, then the sections Section:BeginningMark, Section:Setup.lng\n"
@@ -56,8 +60,15 @@ const std::map<std::string, const char*> CommandHelp = {
      "  --jobs N        compression threads (default: the number of processors)\n"
      "  --level N       compression level 1 to 12 (default 12, the smallest)\n"
      "  --compare-zlib  also report the size that zlib level 9 would reach\n"
-     "  --quiet         no progress and no summary\n"},
-    {"list", "mksetup list FILE\n\nLists the sections of an installer or uninstaller: offset of the marker\nin the file, size of the data, name.\n"},
+     "  --quiet         no progress and no summary\n"
+     "  --sign COMMAND  sign the finished installer: runs COMMAND through the shell\n"
+     "                  with {} replaced by the installer's path (quoted), then\n"
+     "                  checks it as verify does and requires a signature; on\n"
+     "                  failure exits 4 and writes no OUT.exe\n"
+     "\n"
+     "A signed stub loses its signature (said on standard error): the sections\n"
+     "behind the program would void it. Sign the finished installer.\n"},
+    {"list", "mksetup list FILE\n\nLists the sections of an installer or uninstaller: offset of the marker\nin the file, size of the data, name; then whether the file is signed.\n"},
     {"script", "mksetup script FILE\n\nWrites the installer's command script, decompressed, to standard output.\n"},
     {"uninst", "mksetup uninst FILE\n\nWrites the uninstaller's uninstall list, decompressed, to standard output.\n"},
     {"extract",
@@ -66,8 +77,10 @@ const std::map<std::string, const char*> CommandHelp = {
      "becomes DIR/PgmPath/a/b.txt.\n"},
     {"verify",
      "mksetup verify FILE\n\nChecks every section, the script's actions, the payload's pieces and each\n"
-     "compressed piece. Prints one line and exits 0, or names the first problem\n"
-     "and exits 3.\n"},
+     "compressed piece. Prints one line, which also says whether the file is\n"
+     "signed, and exits 0, or names the first problem and exits 3. A certificate\n"
+     "table that ends the file is the signature; other bytes behind the last\n"
+     "section are a problem.\n"},
 };
 
 struct Arguments {
@@ -79,7 +92,8 @@ struct Arguments {
 // Options that take a value; the others are flags.
 bool TakesValue(const std::string& option)
 {
-    return option == "-o" || option == "--stub" || option == "--lang" || option == "--jobs" || option == "--level";
+    return option == "-o" || option == "--stub" || option == "--lang" || option == "--jobs" || option == "--level" ||
+           option == "--sign";
 }
 
 Arguments ParseArguments(const std::vector<std::string>& args, const std::vector<std::string>& allowed)
@@ -138,6 +152,9 @@ int Build(const Arguments& parsed, std::ostream& out, std::ostream& err, bool sh
     const std::string output = parsed.Options.at("-o");
     const std::string stubFile = parsed.Options.count("--stub") ? parsed.Options.at("--stub") : DefaultStub();
     const bool quiet = parsed.Options.count("--quiet") > 0;
+    // Known before the files are compressed, not after.
+    if (parsed.Options.count("--sign") && parsed.Options.at("--sign").find("{}") == std::string::npos)
+        throw ToolError(ExitUsage, "--sign needs {} in its command, where the installer's path goes");
     const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
     BuildSettings settings;
@@ -152,16 +169,20 @@ int Build(const Arguments& parsed, std::ostream& out, std::ostream& err, bool sh
     const auto start = std::chrono::steady_clock::now();
     const Package package = ReadPackage(packageFile);
     for (const std::string& warning : package.Warnings) err << "warning: " << warning << "\n";
-    const std::string stub = ReadInputFile(stubFile, "stub");
+    const std::string stub = UnsignedStub(stubFile, ReadInputFile(stubFile, "stub"), err);
     std::string language;
     if (parsed.Options.count("--lang")) {
         const std::string languageFile = parsed.Options.at("--lang");
         language = LanguageSectionData(languageFile, ReadInputFile(languageFile, "language file"));
     }
-    const BuildResult result = BuildInstaller(package, stub, language, settings);
+    BuildResult result = BuildInstaller(package, stub, language, settings);
+    PrepareForSigning(result.Bytes, result.ImageSize);
     // Never write an installer that its own checks would reject.
     CheckInstaller(ParseInstaller(output, result.Bytes));
-    WriteFileWhole(output, result.Bytes);
+    if (parsed.Options.count("--sign"))
+        WriteSignedInstaller(output, result.Bytes, parsed.Options.at("--sign"), err);
+    else
+        WriteFileWhole(output, result.Bytes);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     if (!quiet) {
@@ -187,6 +208,9 @@ int List(const Arguments& parsed, std::ostream& out)
     out << std::left << std::setw(12) << "offset" << std::setw(12) << "size" << "name\n";
     for (const SectionEntry& section : file.Sections)
         out << std::setw(12) << section.Offset << std::setw(12) << section.Size << section.Name << "\n";
+    out << SignatureText(file);
+    if (file.CertificateSize > 0) out << " at offset " << file.CertificateOffset;
+    out << "\n";
     return ExitOk;
 }
 
@@ -213,11 +237,15 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             out << GeneralHelp;
             return ExitOk;
         }
+        if (command == "--version") {
+            out << "mksetup " << SETUP_VERSION_TEXT << "\n";
+            return ExitOk;
+        }
         const auto help = CommandHelp.find(command);
         if (help == CommandHelp.end()) throw ToolError(ExitUsage, "unknown command " + command + " (see mksetup --help)");
         std::vector<std::string> allowed;
         if (command == "build")
-            allowed = {"-o", "--stub", "--lang", "--jobs", "--level", "--compare-zlib", "--quiet"};
+            allowed = {"-o", "--stub", "--lang", "--jobs", "--level", "--compare-zlib", "--quiet", "--sign"};
         else if (command == "extract")
             allowed = {"-o"};
         const Arguments parsed = ParseArguments(args, allowed);

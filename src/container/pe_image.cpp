@@ -1,0 +1,155 @@
+#include "container/pe_image.h"
+
+namespace {
+
+const std::size_t SecurityDirectoryIndex = 4;
+
+struct PeFields {
+    std::size_t ChecksumAt = 0;
+    std::size_t SecurityEntryAt = 0;
+    bool HasSecurityEntry = false;
+};
+
+std::uint32_t ReadU32(const std::string& bytes, std::size_t at)
+{
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
+std::uint16_t ReadU16(const std::string& bytes, std::size_t at)
+{
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                      (static_cast<unsigned char>(bytes[at + 1]) << 8));
+}
+
+void WriteU32(std::string& bytes, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// Places of the fields in the optional header; false for anything that is
+// not an MZ file with a PE32 or PE32+ optional header inside the bytes.
+bool FindPeFields(const std::string& image, PeFields& fields)
+{
+    if (image.size() < 0x40 || image[0] != 'M' || image[1] != 'Z') return false;
+    const std::uint32_t pe = ReadU32(image, 0x3C);
+    const std::size_t optionalAt = static_cast<std::size_t>(pe) + 24;
+    if (pe > image.size() || image.size() - pe < 24 + 2) return false;
+    if (image.compare(pe, 4, std::string("PE\0\0", 4)) != 0) return false;
+    const std::size_t optionalSize = ReadU16(image, pe + 20);
+    const std::uint16_t magic = ReadU16(image, optionalAt);
+    std::size_t countAt, directoriesAt;
+    if (magic == 0x10B) {
+        countAt = 92;
+        directoriesAt = 96;
+    } else if (magic == 0x20B) {
+        countAt = 108;
+        directoriesAt = 112;
+    } else {
+        return false;
+    }
+    // The checksum (at 64) and the directory count must lie inside both the
+    // declared optional header and the bytes.
+    if (optionalSize < countAt + 4 || image.size() - optionalAt < countAt + 4) return false;
+    fields.ChecksumAt = optionalAt + 64;
+    const std::uint32_t count = ReadU32(image, optionalAt + countAt);
+    const std::size_t entryAt = directoriesAt + SecurityDirectoryIndex * 8;
+    fields.HasSecurityEntry = count > SecurityDirectoryIndex && optionalSize >= entryAt + 8 &&
+                              image.size() - optionalAt >= entryAt + 8;
+    fields.SecurityEntryAt = optionalAt + entryAt;
+    return true;
+}
+
+} // namespace
+
+bool PeSecurityDirectory(const std::string& image, std::uint32_t& offset, std::uint32_t& size)
+{
+    offset = size = 0;
+    PeFields fields;
+    if (!FindPeFields(image, fields) || !fields.HasSecurityEntry) return false;
+    offset = ReadU32(image, fields.SecurityEntryAt);
+    size = ReadU32(image, fields.SecurityEntryAt + 4);
+    return true;
+}
+
+bool PeCertificateEndsFile(const std::string& image, std::size_t& certificateOffset)
+{
+    certificateOffset = 0;
+    std::uint32_t offset, size;
+    if (!PeSecurityDirectory(image, offset, size) || offset == 0 || size == 0) return false;
+    // A certificate table starts behind the headers and runs exactly to the end.
+    if (offset < 0x40 || offset > image.size() || image.size() - offset != size) return false;
+    certificateOffset = offset;
+    return true;
+}
+
+bool ClearPeSecurityDirectory(std::string& image)
+{
+    PeFields fields;
+    if (!FindPeFields(image, fields) || !fields.HasSecurityEntry) return false;
+    WriteU32(image, fields.SecurityEntryAt, 0);
+    WriteU32(image, fields.SecurityEntryAt + 4, 0);
+    return true;
+}
+
+bool DropPeCertificate(std::string& image)
+{
+    std::size_t offset;
+    if (!PeCertificateEndsFile(image, offset)) return false;
+    image.resize(offset);
+    ClearPeSecurityDirectory(image);
+    return true;
+}
+
+bool PeStoredChecksum(const std::string& image, std::uint32_t& checksum)
+{
+    checksum = 0;
+    PeFields fields;
+    if (!FindPeFields(image, fields)) return false;
+    checksum = ReadU32(image, fields.ChecksumAt);
+    return true;
+}
+
+bool PeComputedChecksum(const std::string& image, std::uint32_t& checksum)
+{
+    checksum = 0;
+    PeFields fields;
+    if (!FindPeFields(image, fields) || image.size() > 0xFFFFFFFFu) return false;
+    std::uint64_t sum = 0;
+    const std::size_t words = image.size() / 2;
+    for (std::size_t i = 0; i < words; ++i) {
+        const std::size_t at = 2 * i;
+        if (at >= fields.ChecksumAt && at < fields.ChecksumAt + 4) continue;
+        sum += ReadU16(image, at);
+        // Folding now and then keeps the sum far from overflow.
+        if ((i & 0xFFFF) == 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    if (image.size() % 2 != 0) sum += static_cast<unsigned char>(image.back());
+    while (sum > 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);
+    checksum = static_cast<std::uint32_t>(sum + image.size());
+    return true;
+}
+
+bool SetPeChecksum(std::string& image)
+{
+    PeFields fields;
+    std::uint32_t checksum;
+    if (!FindPeFields(image, fields) || !PeComputedChecksum(image, checksum)) return false;
+    WriteU32(image, fields.ChecksumAt, checksum);
+    return true;
+}
+
+std::string UnsignedPeFile(const std::string& image, const std::string& appended)
+{
+    PeFields fields;
+    if (!FindPeFields(image, fields)) return image + appended;
+    std::string bytes;
+    bytes.reserve(image.size() + appended.size() + 1);
+    bytes = image;
+    if ((image.size() + appended.size()) % 2 != 0) bytes += '\0';
+    bytes += appended;
+    ClearPeSecurityDirectory(bytes);
+    SetPeChecksum(bytes);
+    return bytes;
+}
