@@ -1,17 +1,24 @@
 #!/usr/bin/env python3
 """Where the bytes of a linked program go, from its GNU ld link map (-Wl,-Map).
 
-Usage: image-map.py MAP [--objects N]
+Usage: image-map.py MAP [--objects N] [--objdump TOOL --lto-archive NAME=ARCHIVE ...]
 
 Sums the input sections that went into the image by origin: our own code, each
 static archive (libjpeg, zlib, libstdc++, libgcc and winpthread, the MinGW
 runtime), resources and linker-made data. With --objects, the N largest
 archive members and object files follow.
+
+Code that went through link-time optimisation comes out of one object; linked
+with -ffunction-sections -fdata-sections, each of its functions and data
+items keeps a section of its own, named after it. --lto-archive attributes
+those whose name the archive defines to NAME (the archive's symbols are read
+with the objdump TOOL); the others count as our code.
 """
 import argparse
 import collections
 import os
 import re
+import subprocess
 import sys
 
 # Input section lines: " .text  0x...  0x1a3 file" or a name alone on one line
@@ -54,7 +61,32 @@ def Group(origin):
     return 'our code'
 
 
-def Parse(path):
+LTO_SUFFIX = re.compile(r'\.(lto_priv|constprop|isra|part|cold|localalias)\b.*$')
+
+
+def ArchiveSymbols(objdump, archive):
+    """The names an archive's objects define, static ones included, from their
+    own symbol tables (nm would read the intermediate code's global symbols)."""
+    names = set()
+    out = subprocess.run([objdump, '-t', archive], capture_output=True, text=True).stdout
+    for line in out.splitlines():
+        if '(sec' in line and '(sec -' not in line and '(sec  0)' not in line:
+            names.add(line.split()[-1])
+    return names
+
+
+def LtoGroup(section, archives):
+    """Which archive a function or data item of the optimised object came from."""
+    if '$' not in section:
+        return None
+    name = LTO_SUFFIX.sub('', section.split('$', 1)[1])
+    for group, names in archives:
+        if name in names or '_' + name in names:
+            return group
+    return None
+
+
+def Parse(path, archives=()):
     sizes = collections.Counter()
     members = collections.Counter()
     in_map = False
@@ -71,11 +103,11 @@ def Parse(path):
                 m = CONT.match(line)
                 name, pending = pending, None
                 if m:
-                    Add(sizes, members, name, int(m.group(2), 16), m.group(3))
+                    Add(sizes, members, name, int(m.group(2), 16), m.group(3), archives)
                     continue
             m = LINE.match(line)
             if m:
-                Add(sizes, members, m.group(1), int(m.group(3), 16), m.group(4))
+                Add(sizes, members, m.group(1), int(m.group(3), 16), m.group(4), archives)
                 continue
             m = NAME_ONLY.match(line)
             if m and m.group(1).startswith('.'):
@@ -83,13 +115,19 @@ def Parse(path):
     return sizes, members
 
 
-def Add(sizes, members, section, size, origin):
+def Add(sizes, members, section, size, origin, archives):
     if size == 0 or section.startswith(NOT_IN_FILE) or section in ('COMMON',):
         return
     origin = origin.strip()
     if origin.startswith('0x'):
         return
     group = Group(origin)
+    if '.ltrans' in origin:
+        group = LtoGroup(section, archives) or group
+        origin = f'{group} (link-time optimised)'
+        members[origin] += size
+        sizes[group] += size
+        return
     sizes[group] += size
     members[origin if group != 'our code' else os.path.basename(origin)] += size
 
@@ -98,8 +136,14 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument('map')
     parser.add_argument('--objects', type=int, default=0)
+    parser.add_argument('--objdump', default='x86_64-w64-mingw32-objdump')
+    parser.add_argument('--lto-archive', action='append', default=[], metavar='NAME=ARCHIVE')
     args = parser.parse_args()
-    sizes, members = Parse(args.map)
+    archives = []
+    for item in args.lto_archive:
+        group, archive = item.split('=', 1)
+        archives.append((group, ArchiveSymbols(args.objdump, archive)))
+    sizes, members = Parse(args.map, archives)
     total = sum(sizes.values())
     for group, size in sizes.most_common():
         print(f'{group:28s} {size:9,d}')

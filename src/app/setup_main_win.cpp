@@ -2,8 +2,6 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include <cstdlib>
-
 #include "app/app_startup_win.h"
 #include "container/sections.h"
 #include "engine/command_line.h"
@@ -88,18 +86,6 @@ void KeepLanguageText()
 }
 
 } // namespace
-
-// The runtime's default reaction to an uncaught exception prints the
-// exception's type, and demangling that name links a demangler of about
-// 50 KB into every installer; a window program has no console to print to.
-// Defined here, in the program's own object, the runtime's version is not
-// linked.
-namespace __gnu_cxx {
-void __verbose_terminate_handler()
-{
-    std::abort();
-}
-} // namespace __gnu_cxx
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {

@@ -1,10 +1,10 @@
 #include "engine/piece_prefetch.h"
 
-#include <stdexcept>
 #include <utility>
 
 #include "engine/command_text.h"
 #include "engine/setup_script.h"
+#include "util/exception.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ TPiecePrefetch::TPiecePrefetch(const std::vector<std::string>& lines, TPayload p
         if (ConsumesPayload(params)) requests_.push_back(PieceRequestOf(params));
     }
     if (!thread_.Start([](void* self) { static_cast<TPiecePrefetch*>(self)->Run(); }, this))
-        throw std::runtime_error("no thread for the installation's pieces");
+        throw Exception("no thread for the installation's pieces");
 }
 
 TPiecePrefetch::~TPiecePrefetch()
