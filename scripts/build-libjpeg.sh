@@ -9,10 +9,12 @@ prefix=$(realpath -m "$2")
 # never calls, the Microsoft C runtime's printf and sscanf serve the library's
 # few messages instead of MinGW's own (about 50 KB), and the decoder leaves out
 # what a picture decoded at its full size into RGB, grey or CMYK never needs:
-# scaled and legacy inverse DCTs, merged upsampling, colour quantisation and
-# arithmetic decoding. A library built with other settings is built again.
+# scaled and legacy inverse DCTs, merged upsampling, colour quantisation,
+# arithmetic decoding, and block smoothing (which only a progressive picture
+# that lacks its last refinement scans would use). A library built with other
+# settings is built again.
 flags="-ffunction-sections -fdata-sections -D__USE_MINGW_ANSI_STDIO=0 -flto -ffat-lto-objects"
-unused="DCT_IFAST_SUPPORTED DCT_FLOAT_SUPPORTED IDCT_SCALING_SUPPORTED UPSAMPLE_MERGING_SUPPORTED QUANT_1PASS_SUPPORTED QUANT_2PASS_SUPPORTED"
+unused="BLOCK_SMOOTHING_SUPPORTED DCT_IFAST_SUPPORTED DCT_FLOAT_SUPPORTED IDCT_SCALING_SUPPORTED UPSAMPLE_MERGING_SUPPORTED QUANT_1PASS_SUPPORTED QUANT_2PASS_SUPPORTED"
 settings="MinSizeRel $flags arith-dec-off $unused"
 [ -f "$prefix/lib/libjpeg.a" ] && [ "$(cat "$prefix/lib/libjpeg.settings" 2>/dev/null)" = "$settings" ] && exit 0
 

@@ -56,8 +56,8 @@ def Group(origin):
         return 'resources'
     if re.search(r'crt\d?\.o|crtbegin|crtend|dllcrt|default-manifest', name):
         return 'MinGW runtime'
-    if 'linker stubs' in origin or origin.startswith('*'):
-        return 'linker'
+    if origin == 'dll stuff':
+        return 'base relocations'
     return 'our code'
 
 
@@ -119,7 +119,7 @@ def Add(sizes, members, section, size, origin, archives):
     if size == 0 or section.startswith(NOT_IN_FILE) or section in ('COMMON',):
         return
     origin = origin.strip()
-    if origin.startswith('0x'):
+    if origin.startswith(('0x', 'LONG ')):
         return
     group = Group(origin)
     if '.ltrans' in origin:
