@@ -58,6 +58,7 @@ public:
     {
         while (!ready()) Wait(held);
     }
+    void NotifyOne();
     void NotifyAll();
 
 private:

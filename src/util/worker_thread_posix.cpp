@@ -63,6 +63,11 @@ void WorkerCondition::Wait(WorkerLock& held)
     inner.release();
 }
 
+void WorkerCondition::NotifyOne()
+{
+    state_->Condition.notify_one();
+}
+
 void WorkerCondition::NotifyAll()
 {
     state_->Condition.notify_all();

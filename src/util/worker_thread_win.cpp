@@ -76,6 +76,11 @@ void WorkerCondition::Wait(WorkerLock& held)
     SleepConditionVariableSRW(&state_->Condition, &held.state_->Lock, INFINITE, 0);
 }
 
+void WorkerCondition::NotifyOne()
+{
+    WakeConditionVariable(&state_->Condition);
+}
+
 void WorkerCondition::NotifyAll()
 {
     WakeAllConditionVariable(&state_->Condition);
