@@ -19,9 +19,10 @@ if [ -z "$src" ]; then
   # binary is not installed yet: the installed version's source serves as well.
   if ! (cd "$srcroot" && apt-get source --download-only zlib >/dev/null 2>&1); then
     version=$(dpkg-query -W -f='${source:Version}' zlib1g)
+    rm -f "$srcroot"/zlib_*
     (cd "$srcroot" && apt-get source --download-only "zlib=$version")
   fi
-  (cd "$srcroot" && dpkg-source -x --no-check zlib_*.dsc >/dev/null)
+  (cd "$srcroot" && dpkg-source -x --no-check "$(ls zlib_*.dsc | head -n 1)" >/dev/null)
   src=$(find "$srcroot" -maxdepth 1 -type d -name 'zlib-*' | head -n 1)
 fi
 
