@@ -2,24 +2,29 @@
 
 if(WIN32)
   # Static archives only: the executables must run without DLLs beside them.
-  find_library(SETUP_ZLIB_ARCHIVE NAMES libz.a REQUIRED)
-  find_path(SETUP_ZLIB_INCLUDE zlib.h REQUIRED)
-  add_library(setup_zlib INTERFACE)
-  target_link_libraries(setup_zlib INTERFACE ${SETUP_ZLIB_ARCHIVE})
-  target_include_directories(setup_zlib INTERFACE ${SETUP_ZLIB_INCLUDE})
-
-  # libjpeg is cross-built from Debian's source package by scripts/build-libjpeg.sh,
-  # which returns at once when the library is there with its settings.
-  set(SETUP_JPEG_PREFIX ${PROJECT_SOURCE_DIR}/build/deps/${SETUP_TRIPLET})
+  # zlib and libjpeg are cross-built for size from Debian's source packages by
+  # scripts/build-zlib.sh and build-libjpeg.sh, which return at once when the
+  # library is there with its settings.
+  set(SETUP_DEPS_PREFIX ${PROJECT_SOURCE_DIR}/build/deps/${SETUP_TRIPLET})
   execute_process(
-    COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-libjpeg.sh ${SETUP_TRIPLET} ${SETUP_JPEG_PREFIX}
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-zlib.sh ${SETUP_TRIPLET} ${SETUP_DEPS_PREFIX}
+    RESULT_VARIABLE zlib_result)
+  if(NOT zlib_result EQUAL 0)
+    message(FATAL_ERROR "building zlib for ${SETUP_TRIPLET} failed")
+  endif()
+  add_library(setup_zlib INTERFACE)
+  target_link_libraries(setup_zlib INTERFACE ${SETUP_DEPS_PREFIX}/lib/libz.a)
+  target_include_directories(setup_zlib INTERFACE ${SETUP_DEPS_PREFIX}/include)
+
+  execute_process(
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-libjpeg.sh ${SETUP_TRIPLET} ${SETUP_DEPS_PREFIX}
     RESULT_VARIABLE jpeg_result)
   if(NOT jpeg_result EQUAL 0)
     message(FATAL_ERROR "building libjpeg for ${SETUP_TRIPLET} failed")
   endif()
   add_library(setup_jpeg INTERFACE)
-  target_link_libraries(setup_jpeg INTERFACE ${SETUP_JPEG_PREFIX}/lib/libjpeg.a)
-  target_include_directories(setup_jpeg INTERFACE ${SETUP_JPEG_PREFIX}/include)
+  target_link_libraries(setup_jpeg INTERFACE ${SETUP_DEPS_PREFIX}/lib/libjpeg.a)
+  target_include_directories(setup_jpeg INTERFACE ${SETUP_DEPS_PREFIX}/include)
 
   set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh
       CACHE FILEPATH "Runs Windows test programs under Wine" FORCE)

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Checks the Windows executables in dist/: the right PE kind, and no DLL
-# imports beyond Windows' own libraries (everything else is linked statically).
+# Checks the Windows executables in dist/: the right PE kind, no DLL imports
+# beyond Windows' own libraries (everything else is linked statically), and
+# the installer's program image within its byte budget: every installer
+# carries it, so it is most of a small product's download.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+image_budget=${SETUP_IMAGE_BUDGET:-400000}
 allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|shlwapi|msvcrt|version|uxtheme|ws2_32|imm32|winmm|rpcrt4|uuid)\.dll$'
 status=0
 check() { # dir objdump-prefix expected-format
@@ -20,7 +23,16 @@ check() { # dir objdump-prefix expected-format
       fi
     done < <($tool-objdump -p "$f" | sed -n 's/^\s*DLL Name: //p')
   done
-  echo "check-dist: dist/$dir: ${#files[@]} executable(s), $format, Windows DLLs only"
+  local image="$root/dist/$dir/Setup.exe" size
+  if [ ! -f "$image" ]; then
+    echo "check-dist: dist/$dir/Setup.exe is missing" >&2; status=1
+  else
+    size=$(stat -c %s "$image")
+    if [ "$size" -gt "$image_budget" ]; then
+      echo "check-dist: dist/$dir/Setup.exe is $size bytes, over its budget of $image_budget" >&2; status=1
+    fi
+  fi
+  echo "check-dist: dist/$dir: ${#files[@]} executable(s), $format, Windows DLLs only, Setup.exe ${size:-?} of $image_budget bytes"
 }
 check win64 x86_64-w64-mingw32 pei-x86-64
 check win32 i686-w64-mingw32 pei-i386

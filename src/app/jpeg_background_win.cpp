@@ -120,7 +120,7 @@ bool DecodeInto(const std::string& bytes, DibSection& picture, char* message)
     errors.message[0] = '\0';
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&info);
-        std::snprintf(message, JMSG_LENGTH_MAX, "%s", errors.message);
+        lstrcpynA(message, errors.message, JMSG_LENGTH_MAX);
         return false;
     }
     jpeg_create_decompress(&info);
@@ -149,7 +149,7 @@ bool DecodeInto(const std::string& bytes, DibSection& picture, char* message)
     }
     if (errors.base.num_warnings == 0) jpeg_finish_decompress(&info);
     bool clean = errors.base.num_warnings == 0;
-    if (!clean) std::snprintf(message, JMSG_LENGTH_MAX, "%s", errors.message);
+    if (!clean) lstrcpynA(message, errors.message, JMSG_LENGTH_MAX);
     jpeg_destroy_decompress(&info);
     return clean;
 }

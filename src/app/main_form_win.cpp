@@ -25,6 +25,7 @@
 #include "lang/window_translation.h"
 #include "util/nt_security.h"
 #include "app/persons_form_win.h"
+#include "util/wide_text.h"
 
 namespace {
 
@@ -674,7 +675,7 @@ void TBvSetupForm1::DrawLabel(const DRAWITEMSTRUCT& item)
     else
         background_.Paint(item.hDC, client);
     SetViewportOrgEx(item.hDC, oldOrigin.x, oldOrigin.y, nullptr);
-    const std::wstring text = WindowText(label->GetText());
+    const WideText text = WindowText(label->GetText());
     HGDIOBJ oldFont = SelectObject(item.hDC, label->FontHandleOf());
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, RGB(255, 255, 255));

@@ -9,6 +9,7 @@
 
 #include "app/component_names_win.h"
 #include "app/win_components_win.h"
+#include "util/wide_text.h"
 
 namespace {
 
@@ -92,15 +93,15 @@ HFONT CreateMessageFont()
 
 // 8-bit text in the ANSI code page to UTF-16, every line break as CR LF (the
 // texts break their lines with a lone carriage return).
-std::wstring DialogText(const std::string& text)
+WideText DialogText(const std::string& text)
 {
-    std::wstring wide;
+    WideText wide;
     if (!text.empty()) {
         int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
         wide.resize(static_cast<std::size_t>(length));
         MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
     }
-    std::wstring result;
+    WideText result;
     for (std::size_t i = 0; i < wide.size(); ++i) {
         wchar_t c = wide[i];
         if (c == L'\r' && (i + 1 >= wide.size() || wide[i + 1] != L'\n')) {
@@ -116,12 +117,12 @@ std::wstring DialogText(const std::string& text)
 
 struct DialogState {
     MessageKind kind;
-    std::wstring text;
+    WideText text;
     unsigned buttons;
     HFONT font;
 };
 
-SIZE MeasureText(HDC dc, const std::wstring& text, UINT format, int width)
+SIZE MeasureText(HDC dc, const WideText& text, UINT format, int width)
 {
     RECT rect{0, 0, width, 0};
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, format | DT_CALCRECT);

@@ -8,6 +8,7 @@
 #include "engine/engine_state.h"
 #include "engine/unattended.h"
 #include "util/file_helpers.h"
+#include "util/wide_text.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ void KeepLanguageText()
     // A file without a mark is 8-bit text in the system's code page.
     const int size = MultiByteToWideChar(CP_ACP, 0, file.data(), static_cast<int>(file.size()), nullptr, 0);
     if (size <= 0) return;
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    WideText wide(static_cast<std::size_t>(size), L'\0');
     MultiByteToWideChar(CP_ACP, 0, file.data(), static_cast<int>(file.size()), wide.data(), size);
     std::string bytes = "\xFF\xFE";
     for (wchar_t c : wide) {

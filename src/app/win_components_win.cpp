@@ -5,12 +5,13 @@
 #include "app/component_names_win.h"
 #include "lang/code_pages.h"
 #include "lang/ml_startup.h"
+#include "util/wide_text.h"
 
-std::wstring WindowText(const std::string& text)
+WideText WindowText(const std::string& text)
 {
-    if (text.empty()) return std::wstring();
+    if (text.empty()) return WideText();
     const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+    WideText wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
     if (size > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
     return wide;
 }
@@ -100,7 +101,7 @@ void TWinComponent::ApplyFont()
 void TWinComponent::FitToText()
 {
     if (!autoSize_ || !handle_) return;
-    const std::wstring text = WindowText(GetText());
+    const WideText text = WindowText(GetText());
     RECT rect{0, 0, 0, 0};
     {
         WindowDC dc(handle_, fontHandle_.get());
@@ -163,7 +164,7 @@ int TWinComponent::TextWidth(const std::string& text, const TComponent& control)
     HFONT font = winControl ? winControl->fontHandle_.get() : fontHandle_.get();
     WindowDC dc(handle_, font);
     SIZE size{0, 0};
-    const std::wstring wide = WindowText(text);
+    const WideText wide = WindowText(text);
     GetTextExtentPoint32W(dc.get(), wide.data(), static_cast<int>(wide.size()), &size);
     return size.cx;
 }

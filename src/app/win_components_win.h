@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "lang/components.h"
+#include "util/wide_text.h"
 
 struct TFontSpec {
     std::string Face = "Verdana";
@@ -71,7 +72,7 @@ private:
 
 // 8-bit window text (system ANSI code page) as the windows hold and draw it:
 // in UTF-16, whatever character set the font names.
-std::wstring WindowText(const std::string& text);
+WideText WindowText(const std::string& text);
 
 class TWinComponent : public TComponent {
 public:

@@ -4,6 +4,7 @@
 
 #include "engine/command_text.h"
 #include "engine/setup_script.h"
+#include "util/exception.h"
 
 namespace {
 
@@ -23,17 +24,18 @@ TPiecePrefetch::TPiecePrefetch(const std::vector<std::string>& lines, TPayload p
         const TParams params = SplitCommaText(line);
         if (ConsumesPayload(params)) requests_.push_back(PieceRequestOf(params));
     }
-    thread_ = std::thread(&TPiecePrefetch::Run, this);
+    if (!thread_.Start([](void* self) { static_cast<TPiecePrefetch*>(self)->Run(); }, this))
+        throw Exception("no thread for the installation's pieces");
 }
 
 TPiecePrefetch::~TPiecePrefetch()
 {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<WorkerLock> lock(mutex_);
         stopping_ = true;
     }
-    changed_.notify_all();
-    thread_.join();
+    changed_.NotifyAll();
+    thread_.Join();
 }
 
 void TPiecePrefetch::Run()
@@ -41,8 +43,8 @@ void TPiecePrefetch::Run()
     for (const TPieceRequest& request : requests_) {
         std::size_t index = 0;
         {
-            std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [&] { return stopping_ || ready_ < slots_.size(); });
+            std::lock_guard<WorkerLock> lock(mutex_);
+            changed_.Wait(mutex_, [&] { return stopping_ || ready_ < slots_.size(); });
             if (stopping_) return;
             index = (first_ + ready_) % slots_.size();
         }
@@ -51,17 +53,17 @@ void TPiecePrefetch::Run()
         slot = TSlot();
         if (!Prepare(request, slot)) return;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<WorkerLock> lock(mutex_);
             ++ready_;
         }
-        changed_.notify_all();
+        changed_.NotifyAll();
         if (slot.Raised) break; // the run ends at that command
     }
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<WorkerLock> lock(mutex_);
         finished_ = true;
     }
-    changed_.notify_all();
+    changed_.NotifyAll();
 }
 
 bool TPiecePrefetch::Prepare(const TPieceRequest& request, TSlot& slot)
@@ -95,7 +97,7 @@ bool TPiecePrefetch::Prepare(const TPieceRequest& request, TSlot& slot)
             // A stated size that is wrong, or damage: the plain way gives the
             // result or raises its failure.
             std::string whole = DecompressString(input, stated);
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<WorkerLock> lock(mutex_);
             largeHeld_ += whole.size();
             slot.LargeCharge += whole.size();
             slot.Large = std::move(whole);
@@ -111,21 +113,23 @@ bool TPiecePrefetch::Prepare(const TPieceRequest& request, TSlot& slot)
 
 bool TPiecePrefetch::WaitForRoom(std::size_t size, TSlot& slot, char*& room)
 {
-    std::unique_lock<std::mutex> lock(mutex_);
     const std::size_t ringSize = limits_.RingSize;
     if (size > ringSize / 2) {
-        // A large piece waits until it fits the budget, or until no other is held.
-        changed_.wait(lock, [&] {
-            return stopping_ || largeHeld_ == 0 || largeHeld_ + size <= limits_.LargeBudget;
-        });
-        if (stopping_) return false;
-        largeHeld_ += size;
-        slot.LargeCharge = size;
-        lock.unlock();
+        {
+            // A large piece waits until it fits the budget, or until no other is held.
+            std::lock_guard<WorkerLock> lock(mutex_);
+            changed_.Wait(mutex_, [&] {
+                return stopping_ || largeHeld_ == 0 || largeHeld_ + size <= limits_.LargeBudget;
+            });
+            if (stopping_) return false;
+            largeHeld_ += size;
+            slot.LargeCharge = size;
+        }
         slot.Large.resize(size);
         room = &slot.Large[0];
         return true;
     }
+    std::lock_guard<WorkerLock> lock(mutex_);
     std::size_t offset = 0, charge = 0;
     const auto fits = [&] {
         if (ringUsed_ == 0) ringHead_ = ringTail_ = 0;
@@ -147,7 +151,7 @@ bool TPiecePrefetch::WaitForRoom(std::size_t size, TSlot& slot, char*& room)
         charge = size;
         return true;
     };
-    changed_.wait(lock, [&] { return stopping_ || fits(); });
+    changed_.Wait(mutex_, [&] { return stopping_ || fits(); });
     if (stopping_) return false;
     ringHead_ = offset + size;
     ringUsed_ += charge;
@@ -171,7 +175,7 @@ void TPiecePrefetch::Release(TSlot& slot)
 TPieceView TPiecePrefetch::Next()
 {
     std::string done; // a large piece is freed outside the lock
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::lock_guard<WorkerLock> lock(mutex_);
     if (given_) {
         TSlot& slot = slots_[first_];
         Release(slot);
@@ -179,9 +183,9 @@ TPieceView TPiecePrefetch::Next()
         first_ = (first_ + 1) % slots_.size();
         --ready_;
         given_ = false;
-        changed_.notify_all();
+        changed_.NotifyAll();
     }
-    changed_.wait(lock, [&] { return ready_ > 0 || finished_; });
+    changed_.Wait(mutex_, [&] { return ready_ > 0 || finished_; });
     TPieceView view;
     if (ready_ == 0) {
         view.ErrorStart = "data error in ";

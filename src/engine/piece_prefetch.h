@@ -6,18 +6,16 @@
 // a byte budget, and the thread takes nothing else from the heap per piece: a
 // heap that two threads use at once for many small blocks, as Wine's does,
 // keeps growing with every file.
-#include <condition_variable>
 #include <cstddef>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "container/zlib_wrapper.h"
 #include "engine/commands.h"
 #include "engine/extraction.h"
+#include "util/worker_thread.h"
 
 // One prepared piece as the first thread sees it; valid until the next one.
 struct TPieceView {
@@ -76,15 +74,15 @@ private:
     TPieceInflater inflater_;
     std::string compressed_; // the compressed bytes of the piece being prepared
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    WorkerLock mutex_;
+    WorkerCondition changed_;
     std::size_t ringHead_ = 0, ringTail_ = 0, ringUsed_ = 0;
     std::size_t largeHeld_ = 0;
     std::size_t first_ = 0, ready_ = 0; // slots in use: the oldest, how many
     bool given_ = false;                // the oldest is the one Next gave last
     bool finished_ = false;
     bool stopping_ = false;
-    std::thread thread_;
+    WorkerThread thread_;
 };
 
 // The payload of a run whose pieces are prepared ahead of its commands.

@@ -14,6 +14,7 @@
 #include "engine/placeholders.h"
 #include "engine/product_registry.h"
 #include "util/win_handles.h"
+#include "util/wide_text.h"
 
 namespace {
 
@@ -40,11 +41,11 @@ const CLSID ShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x0
 const IID ShellLinkAInterface = {0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const IID PersistFileInterface = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-std::wstring AnsiToWide(const std::string& text)
+WideText AnsiToWide(const std::string& text)
 {
-    if (text.empty()) return std::wstring();
+    if (text.empty()) return WideText();
     const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    WideText wide(static_cast<std::size_t>(size), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
     return wide;
 }

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Cross-builds zlib (static) for one MinGW target from Debian's source package,
+# for size: the installer's image carries it. Only the zlib format is used
+# (window bits 15), so the gzip wrapper and its CRC tables are left out.
+# Usage: build-zlib.sh TRIPLET PREFIX
+# Idempotent: does nothing when PREFIX holds a library built with these settings.
+set -euo pipefail
+triplet=$1
+prefix=$(realpath -m "$2")
+flags="-Os -DNO_GZIP -ffunction-sections -fdata-sections -flto -ffat-lto-objects"
+[ -f "$prefix/lib/libz.a" ] && [ "$(cat "$prefix/lib/libz.settings" 2>/dev/null)" = "$flags" ] && exit 0
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+srcroot="$root/build/deps/src"
+mkdir -p "$srcroot"
+src=$(find "$srcroot" -maxdepth 1 -type d -name 'zlib-*' | head -n 1)
+if [ -z "$src" ]; then
+  # The newest version's Debian files may be gone from the mirror while its
+  # binary is not installed yet: the installed version's source serves as well.
+  if ! (cd "$srcroot" && apt-get source --download-only zlib >/dev/null 2>&1); then
+    version=$(dpkg-query -W -f='${source:Version}' zlib1g)
+    rm -f "$srcroot"/zlib_*
+    (cd "$srcroot" && apt-get source --download-only "zlib=$version")
+  fi
+  (cd "$srcroot" && dpkg-source -x --no-check "$(ls zlib_*.dsc | head -n 1)" >/dev/null)
+  src=$(find "$srcroot" -maxdepth 1 -type d -name 'zlib-*' | head -n 1)
+fi
+
+# A handful of C files without configuration: compiled directly, the gz*
+# file functions left out.
+work="$root/build/deps/zlib-$triplet"
+rm -rf "$work"
+mkdir -p "$work"
+for c in adler32 compress crc32 deflate infback inffast inflate inftrees trees uncompr zutil; do
+  $triplet-gcc-posix $flags -I"$src" -c "$src/$c.c" -o "$work/$c.o"
+done
+$triplet-gcc-ar-posix rcs "$work/libz.a" "$work"/*.o
+mkdir -p "$prefix/lib" "$prefix/include"
+cp "$work/libz.a" "$prefix/lib/libz.a"
+cp "$src/zlib.h" "$src/zconf.h" "$prefix/include/"
+echo "$flags" > "$prefix/lib/libz.settings"
