@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "container/zlib_wrapper.h"
+#include "engine/deferred_closes.h"
 #include "engine/engine_state.h"
 #include "engine/folders.h"
 #include "engine/piece_prefetch.h"
@@ -123,6 +124,8 @@ bool WriteWholeFile(const std::string& path, const std::string& data)
 
 bool WriteWholeFile(const std::string& path, const char* data, std::size_t size)
 {
+    // A file the closing threads could not finish stops the run here.
+    if (!ReportFinishedWrites()) return false;
     EnsureFolder(FolderPartOf(path)); // a failure shows when the file cannot be created
     // A file that exists is written under a temporary name and moved over it,
     // so that an interruption leaves the old file or the new one.
@@ -142,7 +145,11 @@ bool WriteWholeFile(const std::string& path, const char* data, std::size_t size)
         AddError("Write Error: " + path);
         return false;
     }
-    if (FinishFileWrite(write) != ERROR_SUCCESS) {
+    // Closing (and moving into place) goes to the closing threads when they
+    // run; a failure there is reported later and takes the path out again.
+    const bool replacing = write.Replacing;
+    HANDLE file = write.File.release();
+    if (!DeferFinish(file, path, replacing) && FinishFileWrite(file, path, replacing) != ERROR_SUCCESS) {
         AddError("Write Error: " + path);
         return false;
     }
