@@ -148,6 +148,8 @@ TEST_F(KilledInstallerTest, EveryKilledRunIsCompletedByTheNextOne)
     // A removal ended halfway, then a second removal.
     const int v = static_cast<int>((moments.size() - 1) % 2);
     const std::string middle = PathOf(product_[v].Files[FileCount / 2]);
+    // As an installation killed before its move would leave it; the removal takes it along.
+    WriteTestFile(TemporaryNameOf(middle), "cut");
     {
         TChild removal("\"" + folder_ + "\\uninstall.exe\" /uninst /S");
         const bool removalKilled = removal.KillWhen([&] { return FileSizeAt(middle) < 0; });
