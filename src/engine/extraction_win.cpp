@@ -124,8 +124,12 @@ bool WriteWholeFile(const std::string& path, const std::string& data)
 
 bool WriteWholeFile(const std::string& path, const char* data, std::size_t size)
 {
-    // A file the closing threads could not finish stops the run here.
+    // A file the closing threads could not finish stops the run here. A file
+    // written twice waits for its first write to be in place: both use one
+    // temporary name.
     if (!ReportFinishedWrites()) return false;
+    if (!Engine.WrittenFiles.empty() && FindWrittenSize(CaseInsensitiveKey(path)) && !FinishPendingWrites())
+        return false;
     EnsureFolder(FolderPartOf(path)); // a failure shows when the file cannot be created
     // A file that exists is written under a temporary name and moved over it,
     // so that an interruption leaves the old file or the new one.
