@@ -21,6 +21,10 @@ bool WriteWholeFile(const std::string& path, const char* data, std::size_t size)
 // system for the size of every written file. Windows builds only.
 bool WrittenSizeOf(const std::string& path, std::uint64_t& size);
 
+// Takes path out of Engine.WrittenFiles again, when a file handed to the
+// closing threads could not be finished. Windows builds only.
+void ForgetWrittenFile(const std::string& path);
+
 // --- portable rules ---
 
 // What cutting one command's piece off the payload gave: the piece, or the

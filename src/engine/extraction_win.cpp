@@ -5,12 +5,14 @@
 #include <unordered_map>
 
 #include "container/zlib_wrapper.h"
+#include "engine/deferred_closes.h"
 #include "engine/engine_state.h"
 #include "engine/folders.h"
 #include "engine/piece_prefetch.h"
 #include "engine/placeholders.h"
 #include "util/ansi_strings.h"
 #include "util/case_key.h"
+#include "util/file_replace.h"
 #include "util/win_handles.h"
 
 namespace {
@@ -60,6 +62,24 @@ void RecordWrittenSize(const std::string& path, std::uint64_t size)
 
 } // namespace
 
+void ForgetWrittenFile(const std::string& path)
+{
+    const TWrittenSize* written = FindWrittenSize(CaseInsensitiveKey(path));
+    if (!written) return;
+    const std::size_t entry = written->Entry;
+    Engine.WrittenFiles.erase(Engine.WrittenFiles.begin() + static_cast<std::ptrdiff_t>(entry));
+    // The later entries moved up by one; rare enough to renumber them all.
+    auto& sizes = WrittenSizes();
+    for (auto it = sizes.begin(); it != sizes.end();) {
+        if (it->second.Entry == entry) {
+            it = sizes.erase(it);
+            continue;
+        }
+        if (it->second.Entry > entry) --it->second.Entry;
+        ++it;
+    }
+}
+
 bool WrittenSizeOf(const std::string& path, std::uint64_t& size)
 {
     if (Engine.WrittenFiles.empty()) return false;
@@ -104,31 +124,36 @@ bool WriteWholeFile(const std::string& path, const std::string& data)
 
 bool WriteWholeFile(const std::string& path, const char* data, std::size_t size)
 {
+    // A file the closing threads could not finish stops the run here. A file
+    // written twice waits for its first write to be in place: both use one
+    // temporary name.
+    if (!ReportFinishedWrites()) return false;
+    if (!Engine.WrittenFiles.empty() && FindWrittenSize(CaseInsensitiveKey(path)) && !FinishPendingWrites())
+        return false;
     EnsureFolder(FolderPartOf(path)); // a failure shows when the file cannot be created
-    // A new file costs one look-up of its name (under Wine a scan of its folder).
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    const DWORD refused = file ? ERROR_SUCCESS : GetLastError();
-    if (refused == ERROR_FILE_EXISTS || refused == ERROR_ALREADY_EXISTS) {
-        // Windows refuses to truncate a read-only file; Wine run by root would
-        // not, so the attribute is asked first.
-        const DWORD attributes = GetFileAttributesA(path.c_str());
-        const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-        if (!readOnly)
-            file.reset(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                   nullptr));
-    }
-    if (!file) {
+    // A file that exists is written under a temporary name and moved over it,
+    // so that an interruption leaves the old file or the new one.
+    TFileWrite write;
+    if (BeginFileWrite(path, write) != ERROR_SUCCESS) {
         AddError("Write Error: " + path);
         return false;
     }
     bool written = true;
     if (size > 0) {
         DWORD done = 0;
-        written = size <= MAXDWORD && WriteFile(file.get(), data, static_cast<DWORD>(size), &done, nullptr) &&
+        written = size <= MAXDWORD && WriteFile(write.File.get(), data, static_cast<DWORD>(size), &done, nullptr) &&
                   done == size;
     }
-    file.reset();
     if (!written) {
+        AbandonFileWrite(write); // no cut file stays under the target's name
+        AddError("Write Error: " + path);
+        return false;
+    }
+    // Closing (and moving into place) goes to the closing threads when they
+    // run; a failure there is reported later and takes the path out again.
+    const bool replacing = write.Replacing;
+    HANDLE file = write.File.release();
+    if (!DeferFinish(file, path, replacing) && FinishFileWrite(file, path, replacing) != ERROR_SUCCESS) {
         AddError("Write Error: " + path);
         return false;
     }

@@ -10,6 +10,7 @@
 #include "engine/uninstall_list.h"
 #include "util/ansi_strings.h"
 #include "util/file_helpers.h"
+#include "util/file_replace.h"
 #include "util/exception.h"
 #include "util/win_handles.h"
 
@@ -40,18 +41,15 @@ std::vector<std::string> LoadSettingsLines(const std::string& path)
     return SplitLines(text);
 }
 
+// Written under a temporary name and moved over the old file: the user's
+// settings survive an interruption whole.
 void SaveSettingsLines(const std::string& path, const std::vector<std::string>& lines)
 {
-    FileHandle file(
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        throw Exception("Datei \"" + path + "\" kann nicht erstellt werden. " + SystemReason(GetLastError()));
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
-    DWORD written = 0;
-    if (!text.empty() && (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-                          written != text.size()))
-        throw Exception("Datei \"" + path + "\" kann nicht erstellt werden. " + SystemReason(GetLastError()));
+    const DWORD error = WriteFileSafely(path, text.data(), text.size());
+    if (error != ERROR_SUCCESS)
+        throw Exception("Datei \"" + path + "\" kann nicht erstellt werden. " + SystemReason(error));
 }
 
 void AddFormTemplate(std::vector<std::string>& lines, char digit, const std::string& subfolder,

@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
 #include "engine/command_text.h"
+#include "engine/deferred_closes.h"
 #include "engine/engine_state.h"
 #include "engine/piece_prefetch.h"
 #include "engine/script_actions.h"
@@ -92,7 +94,11 @@ void ReportError(const std::string& message)
 bool ExecuteCommand(const std::string& line, TPayload& payload)
 {
     const TParams params = SplitCommaText(line);
-    switch (LineAction(params)) {
+    const TScriptAction action = LineAction(params);
+    // Every other command may touch the written files: they are finished first.
+    if (action != TScriptAction::Save && action != TScriptAction::SaveIfNotExists && !FinishPendingWrites())
+        return false;
+    switch (action) {
     case TScriptAction::DesktopIni:
         DesktopIniCommand(params);
         return true;
@@ -145,14 +151,21 @@ bool RunSetupScript(bool pathOnly)
     // The pieces are inflated on a second thread while this one writes.
     if (!pathOnly) payload = PrefetchPieces(lines, std::move(payload));
     std::vector<std::size_t> ran;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        if (pathOnly && CommandAction(line) != "path") continue;
-        ran.push_back(i);
-        if (!ExecuteCommand(line, payload)) {
-            AddError("Command failed: " + line);
-            break;
+    {
+        // Written files are closed on a few threads meanwhile; leaving this
+        // block, also by an exception, finishes every one of them.
+        std::optional<TDeferredCloses> closes;
+        if (!pathOnly) closes.emplace();
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const std::string& line = lines[i];
+            if (pathOnly && CommandAction(line) != "path") continue;
+            ran.push_back(i);
+            if (!ExecuteCommand(line, payload)) {
+                AddError("Command failed: " + line);
+                break;
+            }
         }
+        FinishPendingWrites(); // a failure counts before the outcome is decided
     }
     payload = TPayload(); // stops the second thread and frees what it prepared
     if (!Engine.ErrorText.empty()) {

@@ -12,6 +12,7 @@
 #include "engine/folders.h"
 #include "engine/product_registry.h"
 #include "engine/uninstall_list.h"
+#include "util/file_replace.h"
 #include "util/text_compare.h"
 
 namespace {
@@ -52,7 +53,10 @@ public:
     void DeleteFileAt(const std::string& path) override { DeleteFileA(path.c_str()); }
     void RemoveEmptyFolder(const std::string& path) override
     {
-        if (!IsAmong(protected_, path)) RemoveDirectoryA(path.c_str());
+        if (IsAmong(protected_, path)) return;
+        // What an interrupted installation left under temporary names would keep the folder.
+        RemoveTemporaryLeftovers(WithoutTrailingBackslashes(path));
+        RemoveDirectoryA(path.c_str());
     }
 
 private:

@@ -23,6 +23,8 @@ public:
     }
     explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
     HANDLE get() const { return handle_; }
+    // Gives up ownership without closing.
+    HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
     void reset(HANDLE handle = INVALID_HANDLE_VALUE)
     {
         if (*this) CloseHandle(handle_);

@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "container/zlib_wrapper.h"
+#include "engine/deferred_closes.h"
 #include "engine/engine_state.h"
 #include "support/test_support.h"
+#include "util/file_replace.h"
 #include "util/win_handles.h"
 
 namespace {
@@ -173,6 +175,28 @@ TEST_F(ExtractionTest, WriteWholeFileWritesEmptyAndReplacesLongerFiles)
         << "every write is recorded, duplicates included";
     EXPECT_FALSE(WriteWholeFile(Target("New"), "x")) << "a folder is no file";
     EXPECT_EQ(Engine.ErrorText, "Write Error: " + Target("New") + "; ");
+}
+
+TEST_F(ExtractionTest, ClosingThreadsReportAFailedMoveAndFinishEveryFile)
+{
+    const std::string locked = Target("locked.txt");
+    const std::string twice = Target("Sub\\twice.txt");
+    WriteTestFile(locked, "old");
+    {
+        FileHandle holder(CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder);
+        TDeferredCloses closes;
+        ASSERT_TRUE(WriteWholeFile(twice, "first"));
+        ASSERT_TRUE(WriteWholeFile(twice, "second")) << "waits for the first write, which shares its temporary name";
+        EXPECT_TRUE(WriteWholeFile(locked, "new")) << "the move over the held file fails later, on a closing thread";
+        EXPECT_FALSE(FinishPendingWrites());
+    }
+    EXPECT_EQ(Engine.ErrorText, "Write Error: " + locked + "; ");
+    EXPECT_EQ(Engine.WrittenFiles, (std::vector<std::string>{twice, twice})) << "the failed file is taken out again";
+    EXPECT_EQ(ReadTestFile(twice), "second");
+    EXPECT_EQ(ReadTestFile(locked), "old");
+    for (const std::string& path : {locked, twice})
+        EXPECT_EQ(GetFileAttributesA(TemporaryNameOf(path).c_str()), INVALID_FILE_ATTRIBUTES) << "left: " << path;
 }
 
 TEST_F(ExtractionTest, StreamedPayloadGivesItsPiecesAndAShortOneConsumesTheRest)

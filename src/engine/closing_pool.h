@@ -1,0 +1,65 @@
+#pragma once
+// Finishes written files on a few threads while the script's thread writes the
+// next ones: closing a new file is where virus scanners do their work, which
+// costs milliseconds per file on Windows. Finishing a file means closing its
+// handle and, for a replacement, moving it into place; the operating system's
+// part is handed in, so that the pool itself is portable.
+//
+// Only one thread (the one running the script) calls the public functions.
+// The pool never touches the engine state: failures come back as paths.
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A written file waiting to be finished.
+struct TPendingClose {
+    std::uintptr_t Handle = 0;
+    std::string Path;
+    bool Replacing = false; // the handle is the temporary file's
+};
+
+class TClosingPool {
+public:
+    // True when the file was closed (and put in place).
+    using TFinish = std::function<bool(const TPendingClose&)>;
+
+    TClosingPool(TFinish finish, std::size_t threads = 3, std::size_t slots = 256);
+    // Finishes every file added, then stops the threads.
+    ~TClosingPool();
+    TClosingPool(const TClosingPool&) = delete;
+    TClosingPool& operator=(const TClosingPool&) = delete;
+
+    // Hands a file over; waits while every slot is taken.
+    void Add(std::uintptr_t handle, const std::string& path, bool replacing);
+    // The paths of the files whose finishing failed since the last call.
+    std::vector<std::string> TakeFailures();
+    // Waits until every file added so far is finished; then TakeFailures().
+    std::vector<std::string> Drain();
+
+private:
+    enum class TState { Free, Queued, Working };
+    struct TSlot {
+        TPendingClose Item;
+        TState State = TState::Free;
+    };
+
+    void Run();
+
+    const TFinish finish_;
+    // A ring of slots whose paths keep their memory: the closing threads
+    // neither take nor give back heap blocks per file.
+    std::vector<TSlot> slots_;
+    std::mutex mutex_;
+    std::condition_variable queued_, finished_;
+    std::size_t head_ = 0;    // the next slot to fill
+    std::size_t tail_ = 0;    // the next slot to finish
+    std::size_t pending_ = 0; // queued or being finished
+    std::vector<std::string> failures_;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};

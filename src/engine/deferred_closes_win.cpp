@@ -1,0 +1,63 @@
+#include "engine/deferred_closes.h"
+
+#include <windows.h>
+
+#include "engine/closing_pool.h"
+#include "engine/engine_state.h"
+#include "engine/extraction.h"
+#include "util/file_replace.h"
+
+namespace {
+
+// Two to four threads: more gain nothing against one writing thread.
+const std::size_t ClosingThreads = 3;
+
+TClosingPool* ActivePool = nullptr;
+
+bool FinishOne(const TPendingClose& item)
+{
+    return FinishFileWrite(reinterpret_cast<HANDLE>(item.Handle), item.Path, item.Replacing) == ERROR_SUCCESS;
+}
+
+bool Report(const std::vector<std::string>& failures)
+{
+    for (const std::string& path : failures) {
+        ForgetWrittenFile(path);
+        AddError("Write Error: " + path);
+    }
+    return failures.empty();
+}
+
+} // namespace
+
+TDeferredCloses::TDeferredCloses() : pool_(std::make_unique<TClosingPool>(FinishOne, ClosingThreads))
+{
+    ActivePool = pool_.get();
+}
+
+TDeferredCloses::~TDeferredCloses()
+{
+    try {
+        FinishPendingWrites();
+    } catch (...) {
+        // Reporting needs memory; the files are finished all the same.
+    }
+    ActivePool = nullptr;
+}
+
+bool FinishPendingWrites()
+{
+    return !ActivePool || Report(ActivePool->Drain());
+}
+
+bool ReportFinishedWrites()
+{
+    return !ActivePool || Report(ActivePool->TakeFailures());
+}
+
+bool DeferFinish(void* handle, const std::string& path, bool replacing)
+{
+    if (!ActivePool) return false;
+    ActivePool->Add(reinterpret_cast<std::uintptr_t>(handle), path, replacing);
+    return true;
+}
