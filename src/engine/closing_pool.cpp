@@ -6,66 +6,87 @@ TClosingPool::TClosingPool(TFinish finish, std::size_t threads, std::size_t slot
     : finish_(std::move(finish)), slots_(slots == 0 ? 1 : slots)
 {
     for (TSlot& slot : slots_) slot.Item.Path.reserve(260);
-    for (std::size_t i = 0; i < (threads == 0 ? 1 : threads); ++i) threads_.emplace_back([this] { Run(); });
+    for (std::size_t i = 0; i < (threads == 0 ? 1 : threads); ++i) {
+        threads_.push_back(std::make_unique<WorkerThread>());
+        if (!threads_.back()->Start(&TClosingPool::Run, this)) {
+            threads_.pop_back();
+            break;
+        }
+    }
 }
 
 TClosingPool::~TClosingPool()
 {
     {
-        std::unique_lock<std::mutex> lock(mutex_);
-        finished_.wait(lock, [this] { return pending_ == 0; });
+        std::lock_guard<WorkerLock> lock(mutex_);
+        finished_.Wait(mutex_, [this] { return pending_ == 0; });
         stopping_ = true;
     }
-    queued_.notify_all();
-    for (std::thread& thread : threads_) thread.join();
+    queued_.NotifyAll();
+    for (auto& thread : threads_) thread->Join();
 }
 
 void TClosingPool::Add(std::uintptr_t handle, const std::string& path, bool replacing)
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    finished_.wait(lock, [this] { return slots_[head_].State == TState::Free; });
-    TSlot& slot = slots_[head_];
-    slot.Item.Handle = handle;
-    slot.Item.Path.assign(path);
-    slot.Item.Replacing = replacing;
-    slot.State = TState::Queued;
-    head_ = (head_ + 1) % slots_.size();
-    ++pending_;
-    lock.unlock();
-    queued_.notify_one();
+    if (threads_.empty()) { // no thread could be started: finish it here
+        const TPendingClose item{handle, path, replacing};
+        if (!finish_(item)) {
+            std::lock_guard<WorkerLock> lock(mutex_);
+            failures_.push_back(path);
+        }
+        return;
+    }
+    {
+        std::lock_guard<WorkerLock> lock(mutex_);
+        finished_.Wait(mutex_, [this] { return slots_[head_].State == TState::Free; });
+        TSlot& slot = slots_[head_];
+        slot.Item.Handle = handle;
+        slot.Item.Path.assign(path);
+        slot.Item.Replacing = replacing;
+        slot.State = TState::Queued;
+        head_ = (head_ + 1) % slots_.size();
+        ++pending_;
+    }
+    queued_.NotifyOne();
 }
 
 std::vector<std::string> TClosingPool::TakeFailures()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<WorkerLock> lock(mutex_);
     return std::exchange(failures_, {});
 }
 
 std::vector<std::string> TClosingPool::Drain()
 {
     {
-        std::unique_lock<std::mutex> lock(mutex_);
-        finished_.wait(lock, [this] { return pending_ == 0; });
+        std::lock_guard<WorkerLock> lock(mutex_);
+        finished_.Wait(mutex_, [this] { return pending_ == 0; });
     }
     return TakeFailures();
 }
 
-void TClosingPool::Run()
+void TClosingPool::Run(void* pool)
 {
-    std::unique_lock<std::mutex> lock(mutex_);
+    static_cast<TClosingPool*>(pool)->Work();
+}
+
+void TClosingPool::Work()
+{
+    mutex_.lock();
     for (;;) {
-        queued_.wait(lock, [this] { return stopping_ || slots_[tail_].State == TState::Queued; });
-        if (slots_[tail_].State != TState::Queued) return; // stopping with nothing left
+        queued_.Wait(mutex_, [this] { return stopping_ || slots_[tail_].State == TState::Queued; });
+        if (slots_[tail_].State != TState::Queued) break; // stopping with nothing left
         TSlot& slot = slots_[tail_];
         slot.State = TState::Working;
         tail_ = (tail_ + 1) % slots_.size();
-        lock.unlock();
+        mutex_.unlock();
         // The slot is this thread's alone until it is freed again.
         const bool done = finish_(slot.Item);
-        lock.lock();
+        mutex_.lock();
         if (!done) failures_.push_back(slot.Item.Path);
         slot.State = TState::Free;
         --pending_;
-        finished_.notify_all();
+        finished_.NotifyAll();
     }
+    mutex_.unlock();
 }

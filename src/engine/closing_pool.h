@@ -7,14 +7,14 @@
 //
 // Only one thread (the one running the script) calls the public functions.
 // The pool never touches the engine state: failures come back as paths.
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "util/worker_thread.h"
 
 // A written file waiting to be finished.
 struct TPendingClose {
@@ -48,18 +48,19 @@ private:
         TState State = TState::Free;
     };
 
-    void Run();
+    static void Run(void* pool);
+    void Work();
 
     const TFinish finish_;
     // A ring of slots whose paths keep their memory: the closing threads
     // neither take nor give back heap blocks per file.
     std::vector<TSlot> slots_;
-    std::mutex mutex_;
-    std::condition_variable queued_, finished_;
+    WorkerLock mutex_;
+    WorkerCondition queued_, finished_;
     std::size_t head_ = 0;    // the next slot to fill
     std::size_t tail_ = 0;    // the next slot to finish
     std::size_t pending_ = 0; // queued or being finished
     std::vector<std::string> failures_;
     bool stopping_ = false;
-    std::vector<std::thread> threads_;
+    std::vector<std::unique_ptr<WorkerThread>> threads_;
 };
