@@ -1,7 +1,7 @@
 #include "util/file_replace.h"
 
-#include <mutex>
-#include <set>
+#include <algorithm>
+#include <vector>
 
 #include "util/case_key.h"
 
@@ -14,15 +14,14 @@ std::string FolderOf(const std::string& path)
 }
 
 // Each folder is searched once per process: leftovers only come from a run
-// interrupted before this one started.
+// interrupted before this one started. Only the writing thread begins writes.
 void RemoveLeftoversOnce(const std::string& folder)
 {
-    static std::mutex mutex;
-    static std::set<std::string> searched;
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!searched.insert(CaseInsensitiveKey(folder)).second) return;
-    }
+    static std::vector<std::string> searched; // sorted
+    std::string key = CaseInsensitiveKey(folder);
+    const auto place = std::lower_bound(searched.begin(), searched.end(), key);
+    if (place != searched.end() && *place == key) return;
+    searched.insert(place, std::move(key));
     RemoveTemporaryLeftovers(folder);
 }
 
