@@ -1,0 +1,63 @@
+// The pieces of the bounded-memory packer: compression in order on several
+// threads, and the check of a payload stream written through mapped files.
+#include "mksetup/payload_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+
+#include "mksetup/deflate_streams.h"
+#include "support/test_support.h"
+
+TEST(RunInOrder, ResultsAreHandedOnInOrderWithNoMoreThanJobsInFlightAndAFailureStopsTheRest)
+{
+    constexpr std::size_t Count = 60;
+    constexpr int Jobs = 4;
+    std::vector<std::size_t> order;
+    std::atomic<int> inFlight{0}, mostInFlight{0};
+    RunInOrder(Count, Jobs, [&](std::size_t index, std::size_t thread) -> OrderedStep {
+        EXPECT_LT(thread, static_cast<std::size_t>(Jobs));
+        const int now = ++inFlight;
+        for (int seen = mostInFlight; now > seen && !mostInFlight.compare_exchange_weak(seen, now);) {
+        }
+        // Uneven work, so that later indexes often finish first.
+        const std::string bytes = DeflateZlibStream(MakeTestBytes((Count - index) * 700, true, 9), 6);
+        return [&, index, bytes] {
+            order.push_back(index);
+            --inFlight;
+        };
+    });
+    ASSERT_EQ(order.size(), Count);
+    for (std::size_t i = 0; i < Count; ++i) EXPECT_EQ(order[i], i);
+    EXPECT_LE(mostInFlight.load(), Jobs);
+
+    order.clear();
+    EXPECT_THROW(RunInOrder(Count, Jobs,
+                            [&](std::size_t index, std::size_t) -> OrderedStep {
+                                if (index == 7) throw std::runtime_error("piece 7 is unreadable");
+                                return [&, index] { order.push_back(index); };
+                            }),
+                 std::runtime_error);
+    EXPECT_LE(order.size(), 7u) << "nothing behind the failed piece is handed on";
+}
+
+TEST(PayloadStream, AStreamChecksOutOnlyAgainstExactlyTheBytesItInflatesTo)
+{
+    TempDir dir;
+    const std::string payload = MakeTestBytes(3 << 20, true, 4);
+    const std::string stream = DeflateZlibStream(payload, 6);
+    WriteTestFile(dir.File("installer"), "HEAD" + stream + "TAIL");
+    WriteTestFile(dir.File("payload"), payload);
+    WriteTestFile(dir.File("longer"), payload + "x");
+    std::string changed = payload;
+    changed[2 << 20] ^= 1;
+    WriteTestFile(dir.File("changed"), changed);
+
+    EXPECT_TRUE(StreamInflatesTo(dir.File("installer"), 4, stream.size(), dir.File("payload")));
+    EXPECT_FALSE(StreamInflatesTo(dir.File("installer"), 4, stream.size(), dir.File("longer")));
+    EXPECT_FALSE(StreamInflatesTo(dir.File("installer"), 4, stream.size(), dir.File("changed")));
+    EXPECT_FALSE(StreamInflatesTo(dir.File("installer"), 4, stream.size() - 1, dir.File("payload"))) << "cut off";
+    EXPECT_FALSE(StreamInflatesTo(dir.File("installer"), 4, stream.size() + 2, dir.File("payload")))
+        << "bytes behind the stream within the section";
+}
