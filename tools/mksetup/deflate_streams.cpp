@@ -35,6 +35,19 @@ std::size_t Deflater::CompressInto(const char* data, std::size_t size, char* out
     return written;
 }
 
+std::string Deflater::ZlibHeader() const
+{
+    // The header that libdeflate writes in front of every stream of this level.
+    return Compress(std::string()).substr(0, 2);
+}
+
+std::size_t Deflater::RawCompressInto(const char* data, std::size_t size, char* out, std::size_t room) const
+{
+    const std::size_t written = libdeflate_deflate_compress(compressor_, data, size, out, room);
+    if (written == 0) throw ToolError(ExitBadInput, "compression failed");
+    return written;
+}
+
 std::string Deflater::Compress(const std::string& data) const
 {
     std::string out(Bound(data.size()), '\0');

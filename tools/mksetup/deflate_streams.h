@@ -25,6 +25,11 @@ public:
     std::size_t Bound(std::size_t size) const;
     // Compresses into out (room for Bound(size) bytes); returns the stream's size.
     std::size_t CompressInto(const char* data, std::size_t size, char* out, std::size_t room) const;
+    // The parts of the same zlib stream: its 2-byte header (it depends on the
+    // level only), then the raw deflate data, then the Adler-32 of the data,
+    // big-endian.
+    std::string ZlibHeader() const;
+    std::size_t RawCompressInto(const char* data, std::size_t size, char* out, std::size_t room) const;
 
 private:
     libdeflate_compressor* compressor_;

@@ -50,20 +50,45 @@ private:
     std::thread thread_;
 };
 
+
+// The Adler-32 of a mapped file, taken piece by piece with the pages given
+// back after each piece.
+std::uint32_t MappedAdler32(const MappedFile& input)
+{
+    constexpr std::uint64_t Piece = 8 << 20;
+    uLong adler = adler32(0L, Z_NULL, 0);
+    for (std::uint64_t done = 0; done < input.Size(); done += Piece) {
+        const std::uint64_t count = std::min(Piece, input.Size() - done);
+        adler = adler32(adler, reinterpret_cast<const Bytef*>(input.Data() + done), static_cast<uInt>(count));
+        input.Release();
+    }
+    return static_cast<std::uint32_t>(adler);
+}
+
 } // namespace
 
 std::uint64_t DeflateFileInto(const std::string& inputFile, const std::string& outputFile, std::uint64_t offset,
                               int level)
 {
+    // libdeflate's zlib call ends with one fast pass over the whole input for
+    // its checksum, which would bring all of it into memory between two
+    // releases; so the stream is put together here from the same parts.
     const Deflater deflater(level);
+    const std::string header = deflater.ZlibHeader();
     std::uint64_t written = 0;
     {
         const MappedFile input = MappedFile::ForReading(inputFile);
         const std::uint64_t room = deflater.Bound(static_cast<std::size_t>(input.Size()));
         const MappedFile output = MappedFile::ForWriting(outputFile, offset + room);
-        const ResidentReleaser releaser(input, output);
-        written = deflater.CompressInto(input.Data(), static_cast<std::size_t>(input.Size()), output.Data() + offset,
-                                        static_cast<std::size_t>(room));
+        char* const out = output.Data() + offset;
+        std::copy(header.begin(), header.end(), out);
+        {
+            const ResidentReleaser releaser(input, output);
+            written = header.size() + deflater.RawCompressInto(input.Data(), static_cast<std::size_t>(input.Size()),
+                                                               out + header.size(), static_cast<std::size_t>(room - header.size() - 4));
+        }
+        const std::uint32_t adler = MappedAdler32(input);
+        for (int shift = 24; shift >= 0; shift -= 8) out[written++] = static_cast<char>((adler >> shift) & 0xFF);
     }
     std::error_code error;
     std::filesystem::resize_file(outputFile, offset + written, error);
