@@ -225,6 +225,23 @@ TEST(Mksetup, APackageErrorLeavesNoOutputBehindAndKeepsAnOldOne)
     EXPECT_EQ(ReadTestFile(folder.File("out.exe")), "old");
     for (const auto& entry : std::filesystem::directory_iterator(folder.File("")))
         EXPECT_EQ(entry.path().string().find("partial"), std::string::npos) << entry.path();
+
+    // Files are read only when they are packed: one that is emptied after the
+    // package was read fails there, naming its line, and leaves no spool.
+    folder.WritePackage("action=save,Source=Data.ada,Filename=*PgmPath*\\a\r\n"
+                        "action=save,Source=Picture.jpg,Filename=*PgmPath*\\b\r\n");
+    const Package package = ReadPackage(folder.File("morvane.pkg"));
+    WriteTestFile(folder.File("Picture.jpg"), "");
+    try {
+        BuildInstaller(package, ReadTestFile(folder.File("Setup.exe")), "", BuildSettings(), folder.File("out.exe"));
+        ADD_FAILURE() << "an emptied source must fail the build";
+    } catch (const ToolError& e) {
+        EXPECT_EQ(e.Code, ExitBadInput);
+        EXPECT_NE(std::string(e.what()).find("morvane.pkg:2: source"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadTestFile(folder.File("out.exe")), "old");
+    for (const auto& entry : std::filesystem::directory_iterator(folder.File("")))
+        EXPECT_EQ(entry.path().string().find(".mksetup-"), std::string::npos) << entry.path();
 }
 
 TEST(Mksetup, VerifyFindsTheFirstProblemOfADamagedInstaller)

@@ -1,5 +1,6 @@
 // The pieces of the bounded-memory packer: compression in order on several
-// threads, and the check of a payload stream written through mapped files.
+// threads, mapped files whose pages are given back, and the check of a
+// payload stream written through them.
 #include "mksetup/payload_stream.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 #include <stdexcept>
 
 #include "mksetup/deflate_streams.h"
+#include "mksetup/mapped_file.h"
+#include "mksetup/tool_error.h"
 #include "support/test_support.h"
 
 TEST(RunInOrder, ResultsAreHandedOnInOrderWithNoMoreThanJobsInFlightAndAFailureStopsTheRest)
@@ -60,4 +63,26 @@ TEST(PayloadStream, AStreamChecksOutOnlyAgainstExactlyTheBytesItInflatesTo)
     EXPECT_FALSE(StreamInflatesTo(dir.File("installer"), 4, stream.size() - 1, dir.File("payload"))) << "cut off";
     EXPECT_FALSE(StreamInflatesTo(dir.File("installer"), 4, stream.size() + 2, dir.File("payload")))
         << "bytes behind the stream within the section";
+}
+
+TEST(MappedFile, ReleasedPagesKeepWhatWasWrittenAndReadBackFromTheFile)
+{
+    TempDir dir;
+    const std::string first = MakeTestBytes(300000, false, 5), second = MakeTestBytes(200000, true, 6);
+    WriteTestFile(dir.File("out"), "HEAD");
+    {
+        const MappedFile out = MappedFile::ForWriting(dir.File("out"), 4 + first.size() + second.size());
+        std::copy(first.begin(), first.end(), out.Data() + 4);
+        out.Release(); // while written pages are only in the mapping
+        std::copy(second.begin(), second.end(), out.Data() + 4 + first.size());
+        out.Release();
+        EXPECT_EQ(std::string(out.Data(), 4), "HEAD") << "the file's own bytes are kept";
+    }
+    EXPECT_EQ(ReadTestFile(dir.File("out")), "HEAD" + first + second);
+
+    const MappedFile in = MappedFile::ForReading(dir.File("out"));
+    ASSERT_EQ(in.Size(), 4 + first.size() + second.size());
+    in.Release();
+    EXPECT_TRUE(std::string(in.Data() + 4, first.size()) == first);
+    EXPECT_THROW(MappedFile::ForReading(dir.File("missing")), ToolError);
 }
