@@ -13,33 +13,37 @@
 #include "mksetup/tool_error.h"
 #include "support/test_support.h"
 
-TEST(RunInOrder, ResultsAreHandedOnInOrderWithNoMoreThanJobsInFlightAndAFailureStopsTheRest)
+TEST(RunInOrder, ResultsAreHandedOnInOrderWithinTheirBoundAndAFailureStopsTheRest)
 {
     constexpr std::size_t Count = 60;
     constexpr int Jobs = 4;
-    std::vector<std::size_t> order;
-    std::atomic<int> inFlight{0}, mostInFlight{0};
-    RunInOrder(Count, Jobs, [&](std::size_t index, std::size_t thread) -> OrderedStep {
-        EXPECT_LT(thread, static_cast<std::size_t>(Jobs));
-        const int now = ++inFlight;
-        for (int seen = mostInFlight; now > seen && !mostInFlight.compare_exchange_weak(seen, now);) {
-        }
-        // Uneven work, so that later indexes often finish first.
-        const std::string bytes = DeflateZlibStream(MakeTestBytes((Count - index) * 700, true, 9), 6);
-        return [&, index, bytes] {
-            order.push_back(index);
-            --inFlight;
-        };
-    });
-    ASSERT_EQ(order.size(), Count);
-    for (std::size_t i = 0; i < Count; ++i) EXPECT_EQ(order[i], i);
-    EXPECT_LE(mostInFlight.load(), Jobs);
+    for (const std::size_t parkedBytes : {std::size_t(0), std::size_t(10)}) {
+        std::vector<std::size_t> order;
+        std::atomic<int> inFlight{0}, mostInFlight{0};
+        RunInOrder(Count, Jobs, parkedBytes, [&](std::size_t index, std::size_t thread) -> OrderedResult {
+            EXPECT_LT(thread, static_cast<std::size_t>(Jobs));
+            const int now = ++inFlight;
+            for (int seen = mostInFlight; now > seen && !mostInFlight.compare_exchange_weak(seen, now);) {
+            }
+            // Uneven work, so that later indexes often finish first.
+            const std::string bytes = DeflateZlibStream(MakeTestBytes((Count - index) * 700, true, 9), 6);
+            return {[&, index, bytes] {
+                        order.push_back(index);
+                        --inFlight;
+                    },
+                    1};
+        });
+        ASSERT_EQ(order.size(), Count);
+        for (std::size_t i = 0; i < Count; ++i) EXPECT_EQ(order[i], i);
+        // Each result counts 1 byte: no more than jobs plus parkedBytes exist at once.
+        EXPECT_LE(mostInFlight.load(), Jobs + static_cast<int>(parkedBytes)) << parkedBytes;
+    }
 
-    order.clear();
-    EXPECT_THROW(RunInOrder(Count, Jobs,
-                            [&](std::size_t index, std::size_t) -> OrderedStep {
+    std::vector<std::size_t> order;
+    EXPECT_THROW(RunInOrder(Count, Jobs, 1000,
+                            [&](std::size_t index, std::size_t) -> OrderedResult {
                                 if (index == 7) throw std::runtime_error("piece 7 is unreadable");
-                                return [&, index] { order.push_back(index); };
+                                return {[&, index] { order.push_back(index); }, 1};
                             }),
                  std::runtime_error);
     EXPECT_LE(order.size(), 7u) << "nothing behind the failed piece is handed on";

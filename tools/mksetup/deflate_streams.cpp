@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -60,12 +61,15 @@ std::string DeflateZlibStream(const std::string& data, int level)
     return Deflater(level).Compress(data);
 }
 
-void RunInOrder(std::size_t count, int jobs, const std::function<OrderedStep(std::size_t, std::size_t)>& work)
+void RunInOrder(std::size_t count, int jobs, std::size_t parkedBytes,
+                const std::function<OrderedResult(std::size_t, std::size_t)>& work)
 {
     std::mutex lock;
     std::condition_variable turnChanged;
     std::size_t next = 0; // the next index to take
     std::size_t turn = 0; // the index whose result is handed on next
+    std::map<std::size_t, OrderedResult> parked;
+    std::size_t parkedNow = 0;
     bool stopped = false;
     std::exception_ptr failure;
 
@@ -75,6 +79,22 @@ void RunInOrder(std::size_t count, int jobs, const std::function<OrderedStep(std
         stopped = true;
         turnChanged.notify_all();
     };
+    // Runs the step of the current turn, then every parked one that follows.
+    const auto handOn = [&](std::unique_lock<std::mutex>& guard, OrderedStep step) {
+        for (;;) {
+            guard.unlock();
+            if (step) step();
+            step = nullptr;
+            guard.lock();
+            ++turn;
+            turnChanged.notify_all();
+            const auto it = parked.find(turn);
+            if (stopped || it == parked.end()) return;
+            step = std::move(it->second.Step);
+            parkedNow -= it->second.Bytes;
+            parked.erase(it);
+        }
+    };
     const auto worker = [&](std::size_t thread) {
         for (;;) {
             std::size_t index;
@@ -83,26 +103,21 @@ void RunInOrder(std::size_t count, int jobs, const std::function<OrderedStep(std
                 if (stopped || next >= count) return;
                 index = next++;
             }
-            OrderedStep step;
             try {
-                step = work(index, thread);
+                OrderedResult result = work(index, thread);
+                std::unique_lock<std::mutex> guard(lock);
+                if (index != turn && parkedNow + result.Bytes <= parkedBytes) {
+                    parkedNow += result.Bytes;
+                    parked.emplace(index, std::move(result));
+                    continue;
+                }
+                turnChanged.wait(guard, [&] { return stopped || turn == index; });
+                if (stopped) return;
+                handOn(guard, std::move(result.Step));
             } catch (...) {
                 fail();
                 return;
             }
-            std::unique_lock<std::mutex> guard(lock);
-            turnChanged.wait(guard, [&] { return stopped || turn == index; });
-            if (stopped) return;
-            guard.unlock();
-            try {
-                if (step) step();
-            } catch (...) {
-                fail();
-                return;
-            }
-            guard.lock();
-            ++turn;
-            turnChanged.notify_all();
         }
     };
 

@@ -39,9 +39,17 @@ std::string DeflateZlibStream(const std::string& data, int level);
 
 // Runs work(index, thread) for every index below count on up to jobs threads
 // (thread is the worker's number, below jobs, for state kept per thread).
-// Each call returns what is to be done with its result; those run one at a
-// time in index order. A thread takes its next index only after its result was
-// handed on, so no more than jobs results exist at once whatever their sizes.
+// Each call returns what is to be done with its result and the bytes that
+// result holds; the steps run one at a time in index order. A result that
+// cannot be handed on yet is parked while the parked ones stay within
+// parkedBytes, and its thread goes on with the next index; otherwise the
+// thread waits for its turn. So one large file does not hold the other
+// threads back, and memory stays within parkedBytes + jobs results.
 // The first exception thrown by either part stops the others and is rethrown.
 using OrderedStep = std::function<void()>;
-void RunInOrder(std::size_t count, int jobs, const std::function<OrderedStep(std::size_t, std::size_t)>& work);
+struct OrderedResult {
+    OrderedStep Step;
+    std::size_t Bytes = 0;
+};
+void RunInOrder(std::size_t count, int jobs, std::size_t parkedBytes,
+                const std::function<OrderedResult(std::size_t, std::size_t)>& work);

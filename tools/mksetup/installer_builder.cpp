@@ -20,6 +20,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Compressed files that wait for an earlier, larger one to be handed on may
+// hold this much, so that the other threads go on meanwhile.
+constexpr std::size_t ParkedBytes = 64 << 20;
+
 struct PieceSizes {
     std::size_t OrigLen = 0;
     std::size_t ComprLen = 0;     // 0 when stored
@@ -121,7 +125,7 @@ std::vector<PieceSizes> SpoolPieces(const Package& package, const BuildSettings&
     const int jobs = std::max(1, settings.Jobs);
     std::vector<std::unique_ptr<Deflater>> deflaters(static_cast<std::size_t>(jobs));
     std::size_t done = 0;
-    RunInOrder(pieces.size(), jobs, [&](std::size_t index, std::size_t thread) -> OrderedStep {
+    RunInOrder(pieces.size(), jobs, ParkedBytes, [&](std::size_t index, std::size_t thread) -> OrderedResult {
         const PackageLine& piece = *pieces[index];
         std::string data = ReadPieceData(piece);
         std::string compressed, zlibCompressed;
@@ -135,8 +139,9 @@ std::vector<PieceSizes> SpoolPieces(const Package& package, const BuildSettings&
         if (zlibCompressed.size() >= data.size()) zlibCompressed.clear();
         const std::size_t origLen = data.size();
         if (!compressed.empty() && !zlibPayload) std::string().swap(data);
-        return [&, index, origLen, data = std::move(data), compressed = std::move(compressed),
-                zlibCompressed = std::move(zlibCompressed)]() {
+        const std::size_t held = data.capacity() + compressed.capacity() + zlibCompressed.capacity();
+        return {[&, index, origLen, data = std::move(data), compressed = std::move(compressed),
+                 zlibCompressed = std::move(zlibCompressed)]() {
             sizes[index] = {origLen, compressed.size(), zlibCompressed.size()};
             const std::string& carried = compressed.empty() ? data : compressed;
             if (!spool.write(carried.data(), static_cast<std::streamsize>(carried.size())))
@@ -145,7 +150,7 @@ std::vector<PieceSizes> SpoolPieces(const Package& package, const BuildSettings&
             if (!compressed.empty()) ++compressedPieces;
             if (zlibPayload) zlibPayload->Add(zlibCompressed.empty() ? data : zlibCompressed);
             if (settings.Progress) settings.Progress(++done, pieces.size());
-        };
+        }, held};
     });
     spool.close();
     if (!spool) throw ToolError(ExitWriteFailed, "cannot write " + spoolFile);
