@@ -135,8 +135,8 @@ std::vector<PieceSizes> SpoolPieces(const Package& package, const BuildSettings&
             if (zlibPayload) zlibCompressed = CompressString(data, LevelBest);
         }
         // A piece is stored whenever its compressed form is not smaller.
-        if (compressed.size() >= data.size()) compressed.clear();
-        if (zlibCompressed.size() >= data.size()) zlibCompressed.clear();
+        if (compressed.size() >= data.size()) std::string().swap(compressed);
+        if (zlibCompressed.size() >= data.size()) std::string().swap(zlibCompressed);
         const std::size_t origLen = data.size();
         if (!compressed.empty() && !zlibPayload) std::string().swap(data);
         const std::size_t held = data.capacity() + compressed.capacity() + zlibCompressed.capacity();
