@@ -34,7 +34,7 @@ def result(ours_wall, peer_wall, ours_bytes, peer_bytes, ours_peak_kb, size_mb=5
         "inflate": {"ours_best_s": 1.0, "outer_best_s": 0.5, "payload_bytes": 1e8, "stream_bytes": 5e7},
         "floor": {"write": {"min": 1.0, "median": 2.0, "max": 3.0}, "files": 10, "folders": 2},
         "baseline": {"wall": {"min": 0.1, "median": 0.1, "max": 0.1}, "peak_kb": 7000},
-        "pack_s": {"ours": 1.0, "peer": 1.0},
+        "pack": {"ours": {"wall_s": 1.0, "peak_kb": 30_000}, "peer": {"wall_s": 2.0, "peak_kb": 40_000}},
         "profiles": None,
     }
 
@@ -101,6 +101,23 @@ class Rendering(unittest.TestCase):
         self.assertEqual(rows["installer size at most 0.97 x the peer's"], ("0.980", "no"))
         memory = [v for k, v in rows.items() if k.startswith("peak memory")][0]
         self.assertEqual(memory, ("195.3 MB", "no"))
+
+    def test_scanner_runs_get_their_own_rows_and_the_small_and_large_sizes_their_targets(self):
+        small = result(ours_wall=0.7, peer_wall=1.0, ours_bytes=108, peer_bytes=100, ours_peak_kb=20_000, size_mb=3)
+        rows = target_rows(bench.render_size(small))
+        self.assertEqual(rows["install wall time at most 0.8 x the peer's"], ("0.70", "yes"))
+        self.assertEqual(rows["installer size at most 1.1 x the peer's"], ("1.080", "yes"))
+
+        large = result(ours_wall=6.0, peer_wall=10.0, ours_bytes=96, peer_bytes=100, ours_peak_kb=50_000,
+                       size_mb=300)
+        large["scanner"] = {"1": {"ours": {"wall": bench.stats([11.0]), "delayed_closes": 9001},
+                                  "peer": {"wall": bench.stats([20.0]), "delayed_closes": 9002}}}
+        text = bench.render_size(large)
+        self.assertIn("| 1 | 11.00 s | 20.00 s | **0.55** | 9,001 | 9,002 | +10.00 s (closes x delay: 9.00 s) |", text)
+        rows = target_rows(text)
+        self.assertEqual(rows["install wall time at most 0.65 x the peer's, no scanner"], ("0.60", "yes"))
+        self.assertEqual(rows["install wall time at most 0.6 x the peer's, 1 ms per close"], ("0.55", "yes"))
+        self.assertEqual(bench.delayed_closes("120 94\n121 4\n"), 98)
 
     def test_statistics_of_runs(self):
         self.assertEqual(bench.stats([3.0, 1.0, 2.0, 10.0, 4.0]), {"min": 1.0, "median": 3.0, "max": 10.0})

@@ -56,10 +56,10 @@ int FuzzPackageReader(const std::uint8_t* data, std::size_t size)
         FuzzCheck(!package.Lines.empty(), "a package that reads holds a command");
         for (const PackageLine& line : package.Lines) {
             if (!line.IsPiece) continue;
-            FuzzCheck(!line.Data.empty(), "a piece is never empty");
+            FuzzCheck(line.Size > 0 && ReadPieceData(line).size() == line.Size, "a piece is never empty and read as listed");
             FuzzCheck(line.ActionIndex < line.Items.size(), "the action stands among the items");
-            const std::string scriptLine = PieceScriptLine(line, line.Data.size(), line.Data.size() / 2 + 1);
-            FuzzCheck(ParamValue(SplitCommaText(scriptLine), "OrigLen") == std::to_string(line.Data.size()),
+            const std::string scriptLine = PieceScriptLine(line, line.Size, line.Size / 2 + 1);
+            FuzzCheck(ParamValue(SplitCommaText(scriptLine), "OrigLen") == std::to_string(line.Size),
                       "the script line carries the piece's size");
         }
     } catch (const ToolError& error) {

@@ -140,6 +140,35 @@ bool SetPeChecksum(std::string& image)
     return true;
 }
 
+bool PeChecksumOffset(const std::string& imageStart, std::size_t& offset)
+{
+    PeFields fields;
+    if (!FindPeFields(imageStart, fields)) return false;
+    offset = fields.ChecksumAt;
+    return true;
+}
+
+void TPeChecksum::Add(const char* data, std::size_t size)
+{
+    for (std::size_t i = 0; i < size; ++i, ++length_) {
+        const unsigned byte = static_cast<unsigned char>(data[i]);
+        if (length_ % 2 == 0) {
+            pendingLow_ = byte;
+        } else {
+            sum_ += pendingLow_ | (byte << 8);
+            if ((length_ & 0x1FFFF) == 0x1FFFF) sum_ = (sum_ & 0xFFFF) + (sum_ >> 16);
+        }
+    }
+}
+
+std::uint32_t TPeChecksum::Finish() const
+{
+    std::uint64_t sum = sum_;
+    if (length_ % 2 != 0) sum += pendingLow_;
+    while (sum > 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<std::uint32_t>(sum + length_);
+}
+
 std::string UnsignedPeFile(const std::string& image, const std::string& appended)
 {
     PeFields fields;

@@ -33,6 +33,23 @@ bool PeStoredChecksum(const std::string& image, std::uint32_t& checksum);
 bool PeComputedChecksum(const std::string& image, std::uint32_t& checksum);
 bool SetPeChecksum(std::string& image);
 
+// Where the checksum field lies, for a file too large to hold: false when the
+// bytes do not start a PE image.
+bool PeChecksumOffset(const std::string& imageStart, std::size_t& offset);
+
+// The image checksum of a file read piece by piece, in order; its checksum
+// field must read as zero.
+class TPeChecksum {
+public:
+    void Add(const char* data, std::size_t size);
+    std::uint32_t Finish() const;
+
+private:
+    std::uint64_t sum_ = 0;
+    std::uint64_t length_ = 0;
+    unsigned pendingLow_ = 0; // the first byte of a word cut between pieces
+};
+
 // An image and the bytes appended to it (sections) as one well-formed,
 // unsigned file: the security directory cleared (an image part copied from a
 // signed file still points at the certificate it no longer carries) and the

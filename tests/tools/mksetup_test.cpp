@@ -11,7 +11,10 @@
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
 #include "engine/command_text.h"
+#include "mksetup/deflate_streams.h"
+#include "mksetup/installer_builder.h"
 #include "mksetup/installer_reader.h"
+#include "mksetup/package_reader.h"
 #include "mksetup/tool_error.h"
 #include "support/test_support.h"
 
@@ -154,6 +157,34 @@ TEST(Mksetup, IdenticalInputsGiveIdenticalInstallersWhateverTheThreadCount)
     EXPECT_EQ(one, ReadTestFile(folder.File("again.exe")));
 }
 
+TEST(Mksetup, EveryStreamIsOneWholeCompressionAndNoSpoolIsLeftBehind)
+{
+    PackageFolder folder;
+    ASSERT_EQ(folder.Build("whole.exe", {"--jobs", "1"}).Code, ExitOk);
+    BuildSettings settings;
+    settings.Jobs = 3;
+    settings.WholeCheckLimit = 0; // the piecewise check of large installers
+    const BuildResult result = BuildInstaller(ReadPackage(folder.File("morvane.pkg")),
+                                              ReadTestFile(folder.File("Setup.exe")), "", settings,
+                                              folder.File("streamed.exe"));
+    const std::string installer = ReadTestFile(folder.File("streamed.exe"));
+    EXPECT_EQ(installer, ReadTestFile(folder.File("whole.exe")));
+    EXPECT_EQ(result.InstallerSize, installer.size());
+    EXPECT_EQ(result.PieceCount, 5u);
+    // The payload stream goes through mapped files; it must be the very stream
+    // that one compression of the whole payload in memory gives.
+    for (const char* name : {SectionSetupCmd, SectionSetupBin}) {
+        const std::string stream = Section(installer, name);
+        EXPECT_TRUE(DeflateZlibStream(DecompressString(stream), SmallestLevel) == stream) << name;
+    }
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.File(""))) {
+        EXPECT_EQ(entry.path().string().find(".mksetup-"), std::string::npos) << entry.path();
+        ++files;
+    }
+    EXPECT_EQ(files, 8u) << "the package's files, the two installers";
+}
+
 TEST(Mksetup, ALanguageFileBecomesUtf16AndAStubsOldSectionsAreDropped)
 {
     PackageFolder folder;
@@ -195,6 +226,23 @@ TEST(Mksetup, APackageErrorLeavesNoOutputBehindAndKeepsAnOldOne)
     EXPECT_EQ(ReadTestFile(folder.File("out.exe")), "old");
     for (const auto& entry : std::filesystem::directory_iterator(folder.File("")))
         EXPECT_EQ(entry.path().string().find("partial"), std::string::npos) << entry.path();
+
+    // Files are read only when they are packed: one that is emptied after the
+    // package was read fails there, naming its line, and leaves no spool.
+    folder.WritePackage("action=save,Source=Data.ada,Filename=*PgmPath*\\a\r\n"
+                        "action=save,Source=Picture.jpg,Filename=*PgmPath*\\b\r\n");
+    const Package package = ReadPackage(folder.File("morvane.pkg"));
+    WriteTestFile(folder.File("Picture.jpg"), "");
+    try {
+        BuildInstaller(package, ReadTestFile(folder.File("Setup.exe")), "", BuildSettings(), folder.File("out.exe"));
+        ADD_FAILURE() << "an emptied source must fail the build";
+    } catch (const ToolError& e) {
+        EXPECT_EQ(e.Code, ExitBadInput);
+        EXPECT_NE(std::string(e.what()).find("morvane.pkg:2: source"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadTestFile(folder.File("out.exe")), "old");
+    for (const auto& entry : std::filesystem::directory_iterator(folder.File("")))
+        EXPECT_EQ(entry.path().string().find(".mksetup-"), std::string::npos) << entry.path();
 }
 
 TEST(Mksetup, VerifyFindsTheFirstProblemOfADamagedInstaller)

@@ -68,7 +68,8 @@ TEST(PackageReader, SaveLinesCarrySizesInsteadOfSourceAndOtherLinesStayAsWritten
     EXPECT_EQ(package.Lines[2].Text, "action=icon,file=*PgmPath*\\Start.exe,\"lnk=*Desktop*\\Morvane.lnk\"");
     const PackageLine& piece = package.Lines[1];
     ASSERT_TRUE(piece.IsPiece);
-    EXPECT_EQ(piece.Data, "MZ program");
+    EXPECT_EQ(ReadPieceData(piece), "MZ program");
+    EXPECT_EQ(piece.Size, 10u);
     EXPECT_FALSE(piece.MayCompress) << "Compress=NO forces a stored piece";
     EXPECT_EQ(PieceScriptLine(piece, 10, 0), "Action=save,OrigLen=10,Filename=*PgmPath*\\Morvane.exe");
     EXPECT_EQ(PieceScriptLine(piece, 10, 7), "Action=save,OrigLen=10,ComprLen=7,Filename=*PgmPath*\\Morvane.exe");
@@ -85,8 +86,8 @@ TEST(PackageReader, SourcePathsTakeBothSlashesRelativeToThePackageFolder)
                                          "action=save,Source=../other/b.txt,Filename=*PgmPath*\\b.txt\r\n");
     const Package package = ReadPackage(dir.File("pkg/p.pkg"));
     ASSERT_EQ(package.Lines.size(), 2u);
-    EXPECT_EQ(package.Lines[0].Data, "data");
-    EXPECT_EQ(package.Lines[1].Data, "other");
+    EXPECT_EQ(ReadPieceData(package.Lines[0]), "data");
+    EXPECT_EQ(ReadPieceData(package.Lines[1]), "other");
 }
 
 TEST(PackageReader, SaveDirExpandsInAStableOrderAndQuotesNamesWithBlanksAndCommas)
@@ -103,7 +104,7 @@ TEST(PackageReader, SaveDirExpandsInAStableOrderAndQuotesNamesWithBlanksAndComma
     std::vector<std::string> lines;
     for (const PackageLine& line : package.Lines) {
         EXPECT_FALSE(line.MayCompress);
-        lines.push_back(PieceScriptLine(line, line.Data.size(), 0));
+        lines.push_back(PieceScriptLine(line, line.Size, 0));
     }
     const std::vector<std::string> expected = {
         "action=save,OrigLen=3,\"Filename=*PgmPath*\\Templates\\Form3 Lost, Destruction.rtf\"",

@@ -1,97 +1,274 @@
 #include "mksetup/installer_builder.h"
 
+#include <zlib.h>
+
 #include <climits>
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <vector>
 
+#include "container/pe_image.h"
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
 #include "mksetup/deflate_streams.h"
+#include "mksetup/installer_reader.h"
+#include "mksetup/output_file.h"
+#include "mksetup/payload_stream.h"
 #include "mksetup/tool_error.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
-struct Streams {
-    std::string Script;  // as text
-    std::string Payload; // decompressed
-    std::size_t CompressedPieces = 0;
+// Compressed files that wait for an earlier, larger one to be handed on may
+// hold this much, so that the other threads go on meanwhile.
+constexpr std::size_t ParkedBytes = 64 << 20;
+
+struct PieceSizes {
+    std::size_t OrigLen = 0;
+    std::size_t ComprLen = 0;     // 0 when stored
+    std::size_t ZlibComprLen = 0; // the same with zlib level 9 (CompareWithZlib)
 };
 
-// The script text and the payload, given each piece's compressed form; a piece
-// is stored whenever its compressed form is not smaller.
-Streams Assemble(const Package& package, const std::vector<std::string>& compressedPieces)
+// Deletes the temporary files of a build however it ends.
+struct TemporaryFiles {
+    std::vector<std::string> Names;
+    ~TemporaryFiles()
+    {
+        std::error_code ignored;
+        for (const std::string& name : Names) fs::remove(name, ignored);
+    }
+};
+
+// Counts the size of one zlib level 9 stream fed in parts.
+class ZlibSizeCounter {
+public:
+    ZlibSizeCounter()
+    {
+        if (deflateInit(&stream_, CompressionLevels[LevelBest]) != Z_OK)
+            throw ToolError(ExitBadInput, "cannot set up zlib");
+    }
+    ~ZlibSizeCounter() { deflateEnd(&stream_); }
+    void Add(const std::string& data, bool last = false)
+    {
+        stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+        stream_.avail_in = static_cast<uInt>(data.size());
+        int status;
+        do {
+            stream_.next_out = buffer_;
+            stream_.avail_out = sizeof buffer_;
+            status = deflate(&stream_, last ? Z_FINISH : Z_NO_FLUSH);
+            size_ += sizeof buffer_ - stream_.avail_out;
+        } while (stream_.avail_out == 0 || (last && status != Z_STREAM_END));
+    }
+    std::uint64_t Size() const { return size_; }
+
+private:
+    z_stream stream_{};
+    Bytef buffer_[1 << 16];
+    std::uint64_t size_ = 0;
+};
+
+std::string ScriptText(const Package& package, const std::vector<PieceSizes>& sizes, bool zlib)
 {
-    Streams streams;
+    std::string script;
     std::size_t k = 0;
     for (const PackageLine& line : package.Lines) {
         if (!line.IsPiece) {
-            streams.Script += line.Text;
+            script += line.Text;
         } else {
-            const std::string& compressed = compressedPieces[k++];
-            const bool store = !line.MayCompress || compressed.size() >= line.Data.size();
-            streams.Script += PieceScriptLine(line, line.Data.size(), store ? 0 : compressed.size());
-            streams.Payload += store ? line.Data : compressed;
-            if (!store) ++streams.CompressedPieces;
+            const PieceSizes& piece = sizes[k++];
+            script += PieceScriptLine(line, piece.OrigLen, zlib ? piece.ZlibComprLen : piece.ComprLen);
         }
-        streams.Script += "\r\n";
+        script += "\r\n";
     }
-    return streams;
+    return script;
 }
 
-std::string Container(const std::string& languageData, const std::string& script, const std::string& payload)
+// Everything in front of the payload's data: the image, the small sections and
+// the payload section's marker and length (its data follows).
+std::string Head(const std::string& image, const std::string& languageData, const std::string& script,
+                 std::uint64_t payloadSectionSize)
 {
-    std::string sections = MakeSection(SectionBeginningMark, std::string());
-    if (!languageData.empty()) sections += MakeSection(SectionSetupLng, languageData);
-    sections += MakeSection(SectionSetupCmd, script);
-    if (!payload.empty()) sections += MakeSection(SectionSetupBin, payload);
-    return sections;
+    std::string head = image + MakeSection(SectionBeginningMark, std::string());
+    if (!languageData.empty()) head += MakeSection(SectionSetupLng, languageData);
+    head += MakeSection(SectionSetupCmd, script);
+    if (payloadSectionSize > 0) {
+        head += MakeSectionMarker(SectionSetupBin);
+        for (int shift = 0; shift < 32; shift += 8) head += static_cast<char>((payloadSectionSize >> shift) & 0xFF);
+    }
+    return head;
 }
 
-std::size_t ZlibInstallerSize(const Package& package, std::size_t imageSize, const std::string& languageData)
+void WriteAt(const std::string& fileName, std::uint64_t offset, const std::string& bytes, bool create)
 {
-    std::vector<std::string> pieces;
+    std::fstream out(fileName, create ? std::ios::out | std::ios::binary | std::ios::trunc
+                                      : std::ios::in | std::ios::out | std::ios::binary);
+    if (out && out.seekp(static_cast<std::streamoff>(offset)))
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) throw ToolError(ExitWriteFailed, "cannot write " + fileName);
+}
+
+// Reads, compresses and spools every piece in package order; returns their sizes.
+std::vector<PieceSizes> SpoolPieces(const Package& package, const BuildSettings& settings,
+                                    const std::string& spoolFile, std::uint64_t& payloadSize,
+                                    std::size_t& compressedPieces, ZlibSizeCounter* zlibPayload)
+{
+    std::vector<const PackageLine*> pieces;
     for (const PackageLine& line : package.Lines)
-        if (line.IsPiece) pieces.push_back(CompressString(line.Data, LevelBest));
-    const Streams streams = Assemble(package, pieces);
-    const std::string payload = streams.Payload.empty() ? std::string() : CompressString(streams.Payload, LevelBest);
-    return imageSize + Container(languageData, CompressString(streams.Script, LevelBest), payload).size();
+        if (line.IsPiece) pieces.push_back(&line);
+    std::vector<PieceSizes> sizes(pieces.size());
+    std::ofstream spool(spoolFile, std::ios::binary | std::ios::trunc);
+    if (!spool) throw ToolError(ExitWriteFailed, "cannot write " + spoolFile);
+
+    const int jobs = std::max(1, settings.Jobs);
+    std::vector<std::unique_ptr<Deflater>> deflaters(static_cast<std::size_t>(jobs));
+    std::size_t done = 0;
+    RunInOrder(pieces.size(), jobs, ParkedBytes, [&](std::size_t index, std::size_t thread) -> OrderedResult {
+        const PackageLine& piece = *pieces[index];
+        std::string data = ReadPieceData(piece);
+        std::string compressed, zlibCompressed;
+        if (piece.MayCompress) {
+            if (!deflaters[thread]) deflaters[thread] = std::make_unique<Deflater>(settings.Level);
+            compressed = deflaters[thread]->Compress(data);
+            if (zlibPayload) zlibCompressed = CompressString(data, LevelBest);
+        }
+        // A piece is stored whenever its compressed form is not smaller.
+        if (compressed.size() >= data.size()) std::string().swap(compressed);
+        if (zlibCompressed.size() >= data.size()) std::string().swap(zlibCompressed);
+        const std::size_t origLen = data.size();
+        if (!compressed.empty() && !zlibPayload) std::string().swap(data);
+        const std::size_t held = data.capacity() + compressed.capacity() + zlibCompressed.capacity();
+        return {[&, index, origLen, data = std::move(data), compressed = std::move(compressed),
+                 zlibCompressed = std::move(zlibCompressed)]() {
+            sizes[index] = {origLen, compressed.size(), zlibCompressed.size()};
+            const std::string& carried = compressed.empty() ? data : compressed;
+            if (!spool.write(carried.data(), static_cast<std::streamsize>(carried.size())))
+                throw ToolError(ExitWriteFailed, "cannot write " + spoolFile);
+            payloadSize += carried.size();
+            if (!compressed.empty()) ++compressedPieces;
+            if (zlibPayload) zlibPayload->Add(zlibCompressed.empty() ? data : zlibCompressed);
+            if (settings.Progress) settings.Progress(++done, pieces.size());
+        }, held};
+    });
+    spool.close();
+    if (!spool) throw ToolError(ExitWriteFailed, "cannot write " + spoolFile);
+    return sizes;
+}
+
+// The whole installer read back and checked as `mksetup verify` would, or,
+// for a large one, its payload stream against the spooled payload.
+// (Checking whole holds the file and its payload in memory.)
+void CheckWritten(const std::string& fileName, std::uint64_t size, std::uint64_t wholeCheckLimit,
+                  std::uint64_t payloadOffset, std::uint64_t payloadSectionSize, const std::string& spoolFile)
+{
+    if (size <= wholeCheckLimit) {
+        CheckInstaller(OpenInstaller(fileName));
+    } else if (!StreamInflatesTo(fileName, payloadOffset, payloadSectionSize, spoolFile)) {
+        throw ToolError(ExitBadInstaller, fileName + ": the payload section does not inflate to the payload");
+    }
+}
+
+// Sets the checksum field for the file as written (the field counts as zero).
+void SetFileChecksum(const std::string& fileName, std::size_t checksumAt)
+{
+    WriteAt(fileName, checksumAt, std::string(4, '\0'), false);
+    std::ifstream in(fileName, std::ios::binary);
+    std::string piece(1 << 20, '\0');
+    TPeChecksum checksum;
+    while (in) {
+        in.read(&piece[0], static_cast<std::streamsize>(piece.size()));
+        checksum.Add(piece.data(), static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad()) throw ToolError(ExitWriteFailed, "cannot read back " + fileName);
+    const std::uint32_t value = checksum.Finish();
+    std::string field;
+    for (int shift = 0; shift < 32; shift += 8) field += static_cast<char>((value >> shift) & 0xFF);
+    WriteAt(fileName, checksumAt, field, false);
 }
 
 } // namespace
 
-BuildResult BuildInstaller(const Package& package, const std::string& stubBytes, const std::string& languageData,
-                           const BuildSettings& settings)
+std::string StubImage(const std::string& stubBytes)
 {
-    BuildResult result;
     std::string image, carried;
     SplitAtBeginMarker(stubBytes, image, carried);
     if (image.size() < 2 || image.compare(0, 2, "MZ") != 0)
         throw ToolError(ExitBadInput, "the stub is not a Windows program");
+    return image;
+}
+
+BuildResult BuildInstaller(const Package& package, const std::string& stubBytes, const std::string& languageData,
+                           const BuildSettings& settings, const std::string& outputFile)
+{
+    BuildResult result;
+    const std::string image = StubImage(stubBytes);
     result.ImageSize = image.size();
 
-    std::vector<const std::string*> inputs;
-    std::size_t total = 0;
+    std::uint64_t total = 0;
     for (const PackageLine& line : package.Lines)
         if (line.IsPiece) {
-            inputs.push_back(&line.Data);
-            total += line.Data.size();
+            ++result.PieceCount;
+            total += line.Size;
         }
     // The installer reads sizes as signed 32-bit numbers.
-    if (total > static_cast<std::size_t>(INT_MAX))
+    if (total > static_cast<std::uint64_t>(INT_MAX))
         throw ToolError(ExitBadInput, package.FileName + ": the files add up to 2 GiB or more");
-    const std::vector<std::string> compressed = DeflateAll(inputs, settings.Level, settings.Jobs, settings.Progress);
-    const Streams streams = Assemble(package, compressed);
 
-    const std::string* last[] = {&streams.Script, &streams.Payload};
-    std::vector<const std::string*> finalInputs(last, last + (streams.Payload.empty() ? 1 : 2));
-    const std::vector<std::string> finalStreams = DeflateAll(finalInputs, settings.Level, settings.Jobs, nullptr);
-    const std::string payloadSection = streams.Payload.empty() ? std::string() : finalStreams[1];
+    const fs::path target(outputFile);
+    std::error_code error;
+    if (target.has_parent_path()) fs::create_directories(target.parent_path(), error);
+    if (error) throw ToolError(ExitWriteFailed, "cannot create the folder of " + outputFile + ": " + error.message());
+    TemporaryFiles temporary;
+    const std::string spoolFile = outputFile + ".mksetup-payload";
+    const std::string partialFile = outputFile + ".mksetup-partial";
+    temporary.Names = {spoolFile, partialFile};
 
-    result.Bytes = image + Container(languageData, finalStreams[0], payloadSection);
-    result.PieceCount = inputs.size();
-    result.CompressedPieces = streams.CompressedPieces;
-    result.PayloadSize = streams.Payload.size();
-    result.PayloadSectionSize = payloadSection.size();
-    result.ScriptSectionSize = finalStreams[0].size();
-    if (settings.CompareWithZlib) result.ZlibInstallerSize = ZlibInstallerSize(package, image.size(), languageData);
+    std::unique_ptr<ZlibSizeCounter> zlibPayload;
+    if (settings.CompareWithZlib) zlibPayload = std::make_unique<ZlibSizeCounter>();
+    const std::vector<PieceSizes> sizes =
+        SpoolPieces(package, settings, spoolFile, result.PayloadSize, result.CompressedPieces, zlibPayload.get());
+    if (result.PayloadSize > static_cast<std::uint64_t>(INT_MAX))
+        throw ToolError(ExitBadInput, package.FileName + ": the payload comes to 2 GiB or more");
+
+    std::string script = Deflater(settings.Level).Compress(ScriptText(package, sizes, false));
+    // A Windows program of even length: checksum tools disagree on an odd
+    // file's last byte (the image checksum counts it, osslsigncode drops it).
+    // The pad is a zero byte behind the last section's zlib stream, which
+    // every reader of the stream ignores; it is the payload's when there is one.
+    std::size_t checksumAt = 0;
+    const bool peImage = PeChecksumOffset(image, checksumAt);
+    if (peImage && result.PayloadSize == 0 && Head(image, languageData, script, 0).size() % 2 != 0) script += '\0';
+    result.ScriptSectionSize = script.size();
+    // The payload section's length is known once its stream is made; until
+    // then a placeholder of the same width stands in the head.
+    const std::string head = Head(image, languageData, script, result.PayloadSize > 0 ? 1 : 0);
+    WriteAt(partialFile, 0, head, true);
+    if (result.PayloadSize > 0) {
+        result.PayloadSectionSize = DeflateFileInto(spoolFile, partialFile, head.size(), settings.Level);
+        if (result.PayloadSectionSize > static_cast<std::uint64_t>(INT_MAX))
+            throw ToolError(ExitBadInput, package.FileName + ": the payload's stream comes to 2 GiB or more");
+        if (peImage && (head.size() + result.PayloadSectionSize) % 2 != 0) {
+            WriteAt(partialFile, head.size() + result.PayloadSectionSize, std::string(1, '\0'), false);
+            ++result.PayloadSectionSize;
+        }
+        WriteAt(partialFile, 0, Head(image, languageData, script, result.PayloadSectionSize), false);
+    }
+    result.InstallerSize = head.size() + result.PayloadSectionSize;
+    if (peImage) SetFileChecksum(partialFile, checksumAt);
+
+    // Never write an installer that its own checks would reject.
+    CheckWritten(partialFile, result.InstallerSize, settings.WholeCheckLimit, head.size(), result.PayloadSectionSize, spoolFile);
+    fs::rename(partialFile, target, error);
+    if (error) throw ToolError(ExitWriteFailed, "cannot write " + outputFile + ": " + error.message());
+
+    if (zlibPayload) {
+        zlibPayload->Add(std::string(), true);
+        const std::string zlibScript = CompressString(ScriptText(package, sizes, true), LevelBest);
+        result.ZlibInstallerSize = Head(image, languageData, zlibScript, result.PayloadSize > 0 ? 1 : 0).size() +
+                                   (result.PayloadSize > 0 ? zlibPayload->Size() : 0);
+    }
     return result;
 }

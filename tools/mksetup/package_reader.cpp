@@ -32,21 +32,20 @@ fs::path SourcePath(const fs::path& packageFolder, std::string source)
     return path.is_absolute() ? path : packageFolder / path;
 }
 
-std::string ReadPieceFile(const std::string& origin, const fs::path& path)
+// The size of a piece's file; its bytes are read only when it is packed, so
+// that a package is never held whole.
+std::uint64_t PieceFileSize(const std::string& origin, const fs::path& path)
 {
     std::error_code error;
     if (!fs::exists(path, error)) Fail(origin, "source " + path.string() + " does not exist");
     if (fs::is_directory(path, error))
         Fail(origin, "source " + path.string() + " is a folder (action=savedir takes folders)");
     const auto size = fs::file_size(path, error);
-    if (!error && size == 0)
+    if (error) Fail(origin, "cannot read source " + path.string() + ": " + error.message());
+    if (size == 0)
         Fail(origin, "source " + path.string() + " is empty (OrigLen must be above 0, so an installer cannot carry an empty file)");
-    if (!error && size > 0x7FFFFFFFull) Fail(origin, "source " + path.string() + " is 2 GiB or larger");
-    try {
-        return ReadInputFile(path.string(), "source");
-    } catch (const ToolError& e) {
-        Fail(origin, e.what());
-    }
+    if (size > 0x7FFFFFFFull) Fail(origin, "source " + path.string() + " is 2 GiB or larger");
+    return size;
 }
 
 bool ReadCompressFlag(const std::string& origin, const TParams& items)
@@ -120,7 +119,7 @@ void ExpandSaveDir(const std::string& origin, const TParams& items, const fs::pa
         piece.Items = {"action=save", "Filename=" + target + relative};
         piece.ActionIndex = 0;
         piece.SourceName = path.string();
-        piece.Data = ReadPieceFile(origin, path);
+        piece.Size = PieceFileSize(origin, path);
         package.Lines.push_back(std::move(piece));
     }
 }
@@ -159,7 +158,7 @@ void ReadLine(const std::string& origin, const std::string& line, const fs::path
     PackageLine piece = PieceFromItems(origin, items);
     const fs::path path = SourcePath(packageFolder, ParamValue(items, "Source"));
     piece.SourceName = path.string();
-    piece.Data = ReadPieceFile(origin, path);
+    piece.Size = PieceFileSize(origin, path);
     package.Lines.push_back(std::move(piece));
 }
 
@@ -183,6 +182,18 @@ Package ReadPackage(const std::string& packageFile)
         ReadLine(packageFile + ":" + std::to_string(i + 1), lines[i], packageFolder, package);
     if (package.Lines.empty()) throw ToolError(ExitBadInput, packageFile + ": holds no command");
     return package;
+}
+
+std::string ReadPieceData(const PackageLine& piece)
+{
+    std::string data;
+    try {
+        data = ReadInputFile(piece.SourceName, "source");
+    } catch (const ToolError& e) {
+        Fail(piece.Origin, e.what());
+    }
+    if (data.size() > 0x7FFFFFFFull) Fail(piece.Origin, "source " + piece.SourceName + " is 2 GiB or larger");
+    return data;
 }
 
 std::string PieceScriptLine(const PackageLine& piece, std::size_t origLen, std::size_t comprLen)

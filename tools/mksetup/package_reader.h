@@ -3,6 +3,7 @@
 // "saveifnotexists" lines name their file with Source= instead of carrying
 // sizes, plus "savedir" lines that stand for one "save" line per file of a
 // folder. Every other line is kept as written.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,8 @@ struct PackageLine {
     std::string Text;             // a line kept as written (IsPiece false)
     TParams Items;                // a piece's items, without Source= and Compress=
     std::size_t ActionIndex = 0;  // where the action item stands in Items
-    std::string SourceName;       // the file the piece was read from
-    std::string Data;             // the piece's file contents (never empty)
+    std::string SourceName;       // the file the piece is read from when it is packed
+    std::uint64_t Size = 0;       // its size when the package was read (never 0)
     bool MayCompress = true;      // false for Compress=no
 };
 
@@ -28,6 +29,10 @@ struct Package {
 // Throws ToolError(ExitBadInput) with "FILE:LINE: problem" for the first
 // problem found.
 Package ReadPackage(const std::string& packageFile);
+
+// A piece's file contents as they are now; throws ToolError(ExitBadInput)
+// naming the line when the file is gone, unreadable or empty.
+std::string ReadPieceData(const PackageLine& piece);
 
 // A piece's script line: its items with OrigLen (and ComprLen for a
 // compressed piece) right behind the action, each item quoted where needed.

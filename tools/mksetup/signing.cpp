@@ -60,20 +60,8 @@ std::string UnsignedStub(const std::string& stubFile, std::string stub, std::ost
     return stub;
 }
 
-void PrepareForSigning(std::string& bytes, std::size_t& imageSize)
-{
-    std::uint32_t unused;
-    if (!PeStoredChecksum(bytes, unused)) return; // not a PE image (test stubs)
-    ClearPeSecurityDirectory(bytes);
-    if (bytes.size() % 2 != 0) {
-        bytes.insert(imageSize, 1, '\0');
-        ++imageSize;
-    }
-    SetPeChecksum(bytes);
-}
-
-void WriteSignedInstaller(const std::string& output, const std::string& bytes, const std::string& command,
-                          std::ostream& err)
+BuildResult BuildSignedInstaller(const std::string& output, const std::string& command, std::ostream& err,
+                                 const std::function<BuildResult(const std::string&)>& build)
 {
     if (command.find("{}") == std::string::npos)
         throw ToolError(ExitUsage, "--sign needs {} in its command, where the installer's path goes");
@@ -81,7 +69,7 @@ void WriteSignedInstaller(const std::string& output, const std::string& bytes, c
     const fs::path target(output);
     fs::path partial = target.parent_path() / (target.stem().string() + ".signing" + target.extension().string());
     PartialFile file(partial.string());
-    WriteFileWhole(file.Path(), bytes);
+    const BuildResult result = build(file.Path());
     const std::string line = WithPath(command, file.Path());
     err << "mksetup: signing: " << line << "\n" << std::flush;
     const int status = RunShellCommand(line);
@@ -100,4 +88,5 @@ void WriteSignedInstaller(const std::string& output, const std::string& bytes, c
     fs::rename(file.Path(), target, error);
     if (error) throw ToolError(ExitWriteFailed, "cannot write " + output + ": " + error.message());
     file.Keep();
+    return result;
 }

@@ -175,24 +175,21 @@ int Build(const Arguments& parsed, std::ostream& out, std::ostream& err, bool sh
         const std::string languageFile = parsed.Options.at("--lang");
         language = LanguageSectionData(languageFile, ReadInputFile(languageFile, "language file"));
     }
-    BuildResult result = BuildInstaller(package, stub, language, settings);
-    PrepareForSigning(result.Bytes, result.ImageSize);
-    // Never write an installer that its own checks would reject.
-    CheckInstaller(ParseInstaller(output, result.Bytes));
-    if (parsed.Options.count("--sign"))
-        WriteSignedInstaller(output, result.Bytes, parsed.Options.at("--sign"), err);
-    else
-        WriteFileWhole(output, result.Bytes);
+    const BuildResult result =
+        parsed.Options.count("--sign")
+            ? BuildSignedInstaller(output, parsed.Options.at("--sign"), err,
+                                   [&](const std::string& file) { return BuildInstaller(package, stub, language, settings, file); })
+            : BuildInstaller(package, stub, language, settings, output);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     if (!quiet) {
-        out << output << ": " << result.Bytes.size() << " bytes: image " << result.ImageSize << ", "
+        out << output << ": " << result.InstallerSize << " bytes: image " << result.ImageSize << ", "
             << result.PieceCount << " files (" << result.CompressedPieces << " compressed, "
             << result.PieceCount - result.CompressedPieces << " stored), payload " << result.PayloadSize
             << " bytes in " << result.PayloadSectionSize << ", script " << result.ScriptSectionSize << "; "
             << std::fixed << std::setprecision(2) << seconds << " s at level " << settings.Level << "\n";
         if (settings.CompareWithZlib) {
-            const double saved = 100.0 * (static_cast<double>(result.ZlibInstallerSize) - static_cast<double>(result.Bytes.size())) /
+            const double saved = 100.0 * (static_cast<double>(result.ZlibInstallerSize) - static_cast<double>(result.InstallerSize)) /
                                  static_cast<double>(result.ZlibInstallerSize);
             out << "zlib level 9 would give " << result.ZlibInstallerSize << " bytes; this installer is "
                 << std::setprecision(2) << saved << " % smaller\n";
