@@ -18,6 +18,7 @@
 #include "e2e_support_win.h"
 #include "setup_driver_win.h"
 #include "support/test_support.h"
+#include "util/win_handles.h"
 #include "window_driver_win.h"
 
 namespace {
@@ -239,7 +240,7 @@ TEST_F(SetupWindows, ASecondCopyShowsTheDoubleStartMessageAndEnds)
     for (const std::string& program : {installer, uninstaller}) {
         Child second(program);
         HWND message = MessageDialog(second);
-        ASSERT_NE(message, nullptr) << program;
+        ASSERT_NE(message, nullptr) << program << DescribeWindows(second);
         EXPECT_EQ(Text(message), "Fehler");
         EXPECT_EQ(MessageText(message),
                   "Doppelstart: Es wurde ein anderes laufendes Setup gefunden.");
@@ -302,6 +303,22 @@ TEST_F(SetupWindows, RemoveDeletesTheListedFilesAndTheReminderInTheListsLanguage
     HWND window = MainWindow(setup);
     ASSERT_NE(window, nullptr) << DescribeWindows(setup);
     ASSERT_NE(Visible(window, "UninstAskPanel"), nullptr);
+    {
+        // The program in use: nothing is removed, and the question stays for another try.
+        FileHandle inUse(CreateFileA((program + "\\Morvane.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                     nullptr));
+        ASSERT_TRUE(inUse);
+        PostClick(FindComponent(window, "UninstStartBtn"));
+        HWND message = MessageDialog(setup);
+        ASSERT_NE(message, nullptr) << DescribeWindows(setup);
+        EXPECT_EQ(Text(message), "Fehler");
+        EXPECT_EQ(MessageText(message).rfind("The installed program is either in use", 0), 0u) << MessageText(message);
+        Click(FindComponent(message, MessageOkName));
+        Settle(window);
+        EXPECT_TRUE(IsWindowVisible(FindComponent(window, "UninstAskPanel")));
+        EXPECT_TRUE(PathExists(english)) << "not even the reminder goes";
+    }
+    EXPECT_TRUE(PathExists(program + "\\Morvane.exe"));
     Click(FindComponent(window, "UninstStartBtn"));
     EXPECT_EQ(setup.WaitForExit(), 0u) << "the window closes after the removal, without a message";
     EXPECT_FALSE(PathExists(program + "\\Morvane.exe"));
