@@ -240,7 +240,7 @@ TEST_F(SetupWindows, ASecondCopyShowsTheDoubleStartMessageAndEnds)
     for (const std::string& program : {installer, uninstaller}) {
         Child second(program);
         HWND message = MessageDialog(second);
-        ASSERT_NE(message, nullptr) << program << DescribeWindows(second);
+        ASSERT_NE(message, nullptr) << program << ":" << DescribeWindows(second) << "; the first copy:" << DescribeWindows(first);
         EXPECT_EQ(Text(message), "Fehler");
         EXPECT_EQ(MessageText(message),
                   "Doppelstart: Es wurde ein anderes laufendes Setup gefunden.");
@@ -332,7 +332,7 @@ TEST_F(SetupWindows, ACorruptUninstallListEndsInTheErrorDisplayAndAWindowWithout
 {
     const std::string uninstaller = Write("uninstall.exe", MakeUninstaller("\x78\x9C this is no zlib stream"));
     Child setup(uninstaller);
-    HWND box = WaitFor([&] { return TopWindow(setup.Id(), "#32770", "", "Setup"); });
+    HWND box = WaitForWindowOf(setup, [&] { return TopWindow(setup.Id(), "#32770", "", "Setup"); });
     ASSERT_NE(box, nullptr) << "the general error display";
     Shot(box, "GeneralError");
     Click(GetDlgItem(box, IDOK));
