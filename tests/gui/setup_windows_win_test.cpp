@@ -58,12 +58,23 @@ std::string MakeUninstaller(const std::string& listSection)
            MakeSection(SectionUninst, listSection);
 }
 
-// The panel is centred in the window's client area.
+// The panel is centred in the window's client area. A window just shown may
+// still be taking its zoomed size (Wine applies the X server's answer later)
+// and centres its panel again on each resize; the client area and the panel
+// are two readings, so they are read again until they agree or the bound ends.
 void ExpectCentred(HWND window, HWND panel, const std::string& where)
 {
-    RECT client;
-    GetClientRect(window, &client);
-    const RECT rect = RectInParent(panel);
+    RECT client{};
+    RECT rect{};
+    const auto centred = [&]() -> HWND {
+        Settle(window);
+        GetClientRect(window, &client);
+        rect = RectInParent(panel);
+        const bool left = rect.left == (client.right - (rect.right - rect.left)) / 2;
+        const bool top = rect.top == (client.bottom - (rect.bottom - rect.top)) / 2;
+        return left && top ? panel : nullptr;
+    };
+    if (WaitFor(centred)) return;
     EXPECT_EQ(rect.left, (client.right - (rect.right - rect.left)) / 2) << where;
     EXPECT_EQ(rect.top, (client.bottom - (rect.bottom - rect.top)) / 2) << where;
 }
