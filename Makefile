@@ -5,10 +5,12 @@
 #   make demo   pack the demo product and install it under Wine
 #   make fuzz   run every fuzz target for FUZZ_SECONDS (default 60) each
 #   make release  build, then write dist/release/ (programs, docs, SHA256SUMS)
+#   make soak N=10   run the Windows test programs N times on one build and
+#               list every test that failed at least once, with its count
 SHELL := /bin/bash
 PRESETS := win64 win32 native threads linux
 
-.PHONY: all build deps test test-native test-win64 test-fuzz check-dist demo bench fuzz release clean $(PRESETS)
+.PHONY: all build deps test test-native test-win64 test-fuzz check-dist demo bench fuzz soak release clean $(PRESETS)
 
 all: build
 
@@ -43,6 +45,10 @@ test-fuzz: deps
 
 fuzz: deps
 	FUZZ_SECONDS=$${FUZZ_SECONDS:-60} scripts/fuzz.sh
+
+# One build, N runs: a test that fails in any of them is named with its count.
+soak: win64
+	@scripts/soak.sh $(or $(N),10)
 
 demo: build
 	@if [ -x scripts/demo.sh ]; then scripts/demo.sh; else echo "The demo product comes with the packer; not built yet."; exit 1; fi

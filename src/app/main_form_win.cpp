@@ -594,11 +594,20 @@ void TBvSetupForm1::ChooseBtnClick()
 
 void TBvSetupForm1::UninstStartBtnClick()
 {
+    // Read before anything is removed: a damaged list raises here and the
+    // general error display shows it.
+    const std::vector<std::string> list = ReadUninstallList();
+    // A program that stays on disk must keep its registration; the question
+    // stays, so that the user can end the program and try again.
+    if (!DeleteListedMainProgram(list)) {
+        ShowMessageDialog(Handle(), MessageKind::Error, Unit1Text(6), MessageOk);
+        return;
+    }
     ProgressLabel->SetText(Unit1Text(11));
     ShowPanel(ProgressPanel);
-    RunBusy([] {
+    RunBusy([&list] {
         DeleteReminderShortcut(Unit1Text(10));
-        RunUninstall();
+        RemoveInstallation(list);
     });
     Close();
 }

@@ -14,6 +14,7 @@ using TWindowHandle = void*;
 struct TEngineState {
     std::string PgmPath;          // program folder, ends with "\" when set from a parameter
     std::string DataPath;         // data folder
+    std::string DataPathPgmPath;  // the PgmPath that DataPath was expanded with, when the script's value names *PgmPath*
     std::string MyStartMenu;      // the product's start-menu folder
     std::string RegistryKey;      // "SOFTWARE\" + the script's "Registry" value
     std::string SetupVersion;     // the script's "Version" value

@@ -52,6 +52,24 @@ std::string ReadRegistryString(HKEY root, const std::string& keyPath, const char
     return std::string();
 }
 
+// The text with its %NAME% references replaced by the environment's values;
+// a reference to a missing variable stays as it is.
+std::string ExpandEnvironmentReferences(const std::string& text)
+{
+    if (text.find('%') == std::string::npos) return text;
+    std::string expanded(text.size() + MAX_PATH, '\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD needed = ExpandEnvironmentStringsA(text.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+        if (needed == 0) return text;
+        if (needed <= expanded.size()) {
+            expanded.resize(needed - 1); // the count includes the final zero
+            return expanded;
+        }
+        expanded.assign(needed, '\0'); // a variable grew meanwhile
+    }
+    return text;
+}
+
 struct ItemListDeleter {
     void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }
 };
@@ -102,7 +120,8 @@ std::string ProgramFilesFolder()
 {
     const char* const key = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
     std::string folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key, "ProgramFilesDir");
-    if (folder.empty()) folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key, "ProgramFilesPath");
+    // "ProgramFilesPath" is stored as "%ProgramFiles%" (REG_EXPAND_SZ).
+    if (folder.empty()) folder = ExpandEnvironmentReferences(ReadRegistryString(HKEY_LOCAL_MACHINE, key, "ProgramFilesPath"));
     if (!folder.empty()) {
         if (folder.back() != '\\') folder += '\\';
         return folder;

@@ -41,7 +41,16 @@ void PathCommand(const TParams& params)
     const std::string pgmPath = ParamValue(params, "PgmPath");
     if (Engine.PgmPath.empty() && !pgmPath.empty()) Engine.PgmPath = ExpandFolderPath(pgmPath);
     const std::string dataPath = ParamValue(params, "DataPath");
-    if (Engine.DataPath.empty() && !dataPath.empty()) Engine.DataPath = ExpandFolderPath(dataPath);
+    // The paths-only run placed a data folder inside the program folder
+    // proposed then; the full run follows the folder the user chose instead.
+    // A data folder read from the registry is not recorded and stays.
+    const bool insideProgramFolder = dataPath.find("*PgmPath*") != std::string::npos;
+    if (insideProgramFolder && !Engine.DataPathPgmPath.empty() && Engine.DataPathPgmPath != Engine.PgmPath)
+        Engine.DataPath.clear();
+    if (Engine.DataPath.empty() && !dataPath.empty()) {
+        Engine.DataPath = ExpandFolderPath(dataPath);
+        Engine.DataPathPgmPath = insideProgramFolder ? Engine.PgmPath : std::string();
+    }
     const std::string myStartMenu = ParamValue(params, "MyStartMenu");
     if (Engine.MyStartMenu.empty() && !myStartMenu.empty()) Engine.MyStartMenu = ExpandFolderPath(myStartMenu);
 }

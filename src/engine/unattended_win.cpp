@@ -13,6 +13,7 @@
 #include "engine/setup_script.h"
 #include "engine/uninstaller.h"
 #include "lang/ml_startup.h"
+#include "lang/ml_system.h"
 #include "lang/translation.h"
 #include "lang/window_translation.h"
 #include "util/file_helpers.h"
@@ -22,6 +23,9 @@ namespace {
 
 const char MainWindowClass[] = "TBvSetupForm1";
 const char ReminderLinkGermanName[] = "Morvane Erinnerung";
+// The window's text for a program that cannot be deleted (Unit1 text 6).
+const char ProgramInUseGermanText[] = "Das bereits installierte Programm ist entweder in Benutzung#13#oder Sie haben nicht "
+                                      "die ben\xF6tigen Dateirechte f\xFCr dessen Ersetzung.";
 
 // A program of the window subsystem has a standard error only when its starter
 // handed one over; otherwise the starter's console is used when there is one.
@@ -86,9 +90,13 @@ int UnattendedInstall(const TUnattendedOptions& options)
 
 int UnattendedUninstall()
 {
-    const std::string language = ParamValue(ReadUninstallList(), "Lng");
-    DeleteReminderShortcut(ReminderLinkName(language));
-    RunUninstall();
+    // Read before anything is removed: a damaged list raises here.
+    const std::vector<std::string> list = ReadUninstallList();
+    const std::string language = ParamValue(list, "Lng");
+    const std::string reminder = ReminderLinkName(language);
+    if (!DeleteListedMainProgram(list)) return Fail(UnattendedScriptErrors, ResolveLineBreaks(TranslateText(ProgramInUseGermanText)));
+    DeleteReminderShortcut(reminder);
+    RemoveInstallation(list);
     if (!Engine.ErrorText.empty()) return Fail(UnattendedScriptErrors, "the uninstall reported errors: " + Engine.ErrorText);
     return UnattendedSuccess;
 }

@@ -48,6 +48,17 @@ bool IsKeptDataFile(const std::string& path)
     return extension == ".ada" || extension == ".alg" || extension == ".bdb";
 }
 
+std::string ListedMainProgram(const TTextLines& lines, const std::string& uninstallerPath)
+{
+    const std::size_t filePrefixLength = sizeof(FilePrefix) - 1;
+    for (const std::string& line : lines) {
+        if (!StartsWith(line, FilePrefix)) continue;
+        const std::string path = line.substr(filePrefixLength);
+        if (LowerCaseExtension(path) == ".exe" && !SameTextIgnoreCase(path, uninstallerPath)) return path;
+    }
+    return std::string();
+}
+
 void RunUninstallPasses(TTextLines lines, TUninstallActions& actions)
 {
     const std::size_t filePrefixLength = sizeof(FilePrefix) - 1;

@@ -22,6 +22,13 @@ std::string BuildUninstallListText(const TTextLines& info, const TTextLines& wri
 // letter case ignored).
 bool IsKeptDataFile(const std::string& path);
 
+// The installed main program an uninstall list names: the path of its first
+// "file=" line with the extension ".exe", the uninstaller itself (the file
+// uninstallerPath, letter case ignored) aside; empty when there is none. The
+// installation took the first saved ".exe" as its main program, and that is
+// the first such line.
+std::string ListedMainProgram(const TTextLines& lines, const std::string& uninstallerPath);
+
 // What the removal does to the file system; failures are not reported.
 class TUninstallActions {
 public:

@@ -11,10 +11,21 @@
 // the decompression error.
 std::vector<std::string> ReadUninstallList();
 
+// The removal's first step, taken before anything else is touched: deletes
+// the list's main program (ListedMainProgram) when it exists. False when it
+// exists and cannot be deleted (it runs, or the user lacks the rights): the
+// removal must not go on, or the program would stay without its registration.
+bool DeleteListedMainProgram(const std::vector<std::string>& list);
+
 // Removes the uninstall entries named by the command line and by the list,
 // the listed files (data files kept) and the folders that became empty
-// (shell folders aside).
-void RunUninstall();
+// (shell folders aside). With an empty list only the command line's entry.
+void RemoveInstallation(const std::vector<std::string>& list);
+
+// ReadUninstallList, DeleteListedMainProgram, RemoveInstallation. False, with
+// nothing removed, when the main program cannot be deleted; a corrupt list
+// raises before anything is removed.
+bool RunUninstall();
 
 // The shell's well-known folders (desktops, start menus, program files and
 // the like), which the uninstall never removes even when it leaves them empty.

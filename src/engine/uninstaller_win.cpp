@@ -12,6 +12,7 @@
 #include "engine/folders.h"
 #include "engine/product_registry.h"
 #include "engine/uninstall_list.h"
+#include "util/file_helpers.h"
 #include "util/file_replace.h"
 #include "util/text_compare.h"
 
@@ -93,16 +94,31 @@ std::vector<std::string> ReadUninstallList()
     return SplitLines(DecompressString(data));
 }
 
-void RunUninstall()
+bool DeleteListedMainProgram(const std::vector<std::string>& list)
+{
+    const std::string program = ListedMainProgram(list, OwnExecutablePath());
+    if (program.empty() || GetFileAttributesA(program.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    return DeleteFileA(program.c_str()) != 0;
+}
+
+void RemoveInstallation(const std::vector<std::string>& list)
 {
     DeleteUninstallKey(ParamValue(Engine.CommandLineParams, "UninstallKey"));
-    const std::vector<std::string> list = ReadUninstallList();
     if (list.empty()) return;
     // An installation that reused an earlier entry keeps the earlier name in
     // the list while its command line names the new one; either is removed.
     DeleteUninstallKey(ParamValue(list, "UninstallKey"));
     TFileSystemActions actions;
     RunUninstallPasses(list, actions);
+}
+
+bool RunUninstall()
+{
+    // Read first: a damaged list raises here, before anything is removed.
+    const std::vector<std::string> list = ReadUninstallList();
+    if (!DeleteListedMainProgram(list)) return false;
+    RemoveInstallation(list);
+    return true;
 }
 
 void DeleteReminderShortcut(const std::string& linkName)

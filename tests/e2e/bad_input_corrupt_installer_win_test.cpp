@@ -272,15 +272,15 @@ std::string ErrorBoxOf(const std::string& installer, DWORD& exitCode)
     std::string texts;
     for (int i = 0; i < 300 && texts.empty(); ++i) {
         if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) break;
-        HWND box = FindWindowA("#32770", "Setup");
+        HWND box = ProcessWindow(process.dwProcessId, "#32770", "Setup");
         if (!box) continue;
         EnumChildWindows(box, CollectText, reinterpret_cast<LPARAM>(&texts));
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
     // The window stays open after the message (the user may still cancel): close it.
     for (int i = 0; i < 100 && WaitForSingleObject(process.hProcess, 100) != WAIT_OBJECT_0; ++i) {
-        if (HWND window = FindWindowA("TBvSetupForm1", nullptr)) PostMessageA(window, WM_CLOSE, 0, 0);
-        if (HWND box = FindWindowA("#32770", nullptr)) PostMessageA(box, WM_COMMAND, IDOK, 0);
+        if (HWND window = ProcessWindow(process.dwProcessId, "TBvSetupForm1")) PostMessageA(window, WM_CLOSE, 0, 0);
+        if (HWND box = ProcessWindow(process.dwProcessId, "#32770")) PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
     if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
         TerminateProcess(process.hProcess, 0xFFFFFFFF);

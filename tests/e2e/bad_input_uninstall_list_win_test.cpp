@@ -9,6 +9,7 @@
 #include "container/zlib_wrapper.h"
 #include "e2e_support_win.h"
 #include "support/test_support.h"
+#include "util/win_handles.h"
 
 namespace {
 
@@ -53,6 +54,16 @@ TEST(CraftedUninstallList, RemovesOnlyWhatTheListNamesAndOnlyEmptyFolders)
     const std::string uninstaller = pgm + "\\uninstall.exe";
     WriteTestFile(uninstaller, Uninstaller(list));
 
+    {
+        // The main program in use: the uninstall stops before it removes anything.
+        FileHandle inUse(CreateFileA(listedFiles[0].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(inUse);
+        const TRunResult refused = RunProgram("\"" + uninstaller + "\" /uninst /S");
+        EXPECT_EQ(refused.ExitCode, 1u);
+        EXPECT_NE(refused.StandardError.find("in Benutzung"), std::string::npos) << refused.StandardError;
+        for (const std::string& file : listedFiles) EXPECT_TRUE(PathExists(file)) << "still there: " << file;
+        EXPECT_TRUE(PathExists(pgm + "\\Empty\\Deeper"));
+    }
     const TRunResult run = RunProgram("\"" + uninstaller + "\" /uninst /S");
     EXPECT_EQ(run.ExitCode, 0u) << run.StandardError;
     for (const std::string& file : listedFiles) EXPECT_FALSE(PathExists(file)) << "listed, so removed: " << file;

@@ -209,3 +209,38 @@ TShortcut ReadShortcut(const std::string& path)
     link->Release();
     return shortcut;
 }
+
+namespace {
+
+struct TWindowSearch {
+    DWORD Process;
+    const char* ClassName;
+    const char* Title;
+    HWND Found;
+};
+
+BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM data)
+{
+    auto* search = reinterpret_cast<TWindowSearch*>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != search->Process) return TRUE;
+    char text[256] = {};
+    GetClassNameA(window, text, sizeof text);
+    if (std::string(text) != search->ClassName) return TRUE;
+    if (search->Title) {
+        GetWindowTextA(window, text, sizeof text);
+        if (std::string(text) != search->Title) return TRUE;
+    }
+    search->Found = window;
+    return FALSE;
+}
+
+} // namespace
+
+HWND ProcessWindow(DWORD process, const char* className, const char* title)
+{
+    TWindowSearch search{process, className, title, nullptr};
+    EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}

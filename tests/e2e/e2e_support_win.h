@@ -48,6 +48,11 @@ void RegDeleteTreeAt(HKEY root, const std::string& path);
 
 bool PathExists(const std::string& path);
 
+// A top-level window of the process with the class and, unless null, the
+// title; null when it has none. Looking by process keeps a test from taking
+// (and closing) a window of another program.
+HWND ProcessWindow(DWORD process, const char* className, const char* title = nullptr);
+
 struct TShortcut {
     bool Loaded = false;
     std::string Target, Arguments, WorkingFolder;

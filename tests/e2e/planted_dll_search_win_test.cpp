@@ -44,7 +44,7 @@ bool ShowWindowAndClose(const std::string& commandLine)
             std::printf("%s ended with %lx before its window showed\n", commandLine.c_str(), code);
             break;
         }
-        window = FindWindowA("TBvSetupForm1", nullptr);
+        window = ProcessWindow(process.dwProcessId, "TBvSetupForm1");
     }
     if (window) {
         Sleep(1500); // themes, fonts and the shell load their libraries while the window draws

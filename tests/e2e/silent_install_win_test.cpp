@@ -270,6 +270,23 @@ TEST_F(SilentSetupTest, InstallReinstallAndUninstall)
         << "the product's own values are the product's business";
 }
 
+TEST_F(SilentSetupTest, DataFolderInsideTheProgramFolderFollowsTheChosenFolder)
+{
+    std::string payload;
+    std::vector<std::string> script = {"action=path," + QuoteItem("PgmPath=" + dir_.File("Default") + "\\") +
+                                       ",DataPath=*PgmPath*\\Data\\," + QuoteItem("Registry=" + product_)};
+    std::vector<std::string> saves = SaveLines({Files[0], {"Keys.ada", "keys", false, false}}, payload);
+    const std::string inProgramFolder = "Filename=*PgmPath*\\Keys.ada";
+    saves[1].replace(saves[1].find(inProgramFolder), inProgramFolder.size(), "Filename=*DataPath*\\Keys.ada");
+    script.insert(script.end(), saves.begin(), saves.end());
+
+    const TRunResult run = Install(script, payload, "/S " + Quoted("/D=" + dir_.File("Install Dir\\Morvane")));
+    ASSERT_EQ(run.ExitCode, 0u) << run.StandardError;
+    EXPECT_EQ(ReadTestFile(pgm_ + "Data\\Keys.ada"), "keys");
+    EXPECT_FALSE(PathExists(dir_.File("Default"))) << "nothing under the script's default folder";
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, ProductKey(), "DataPath"), pgm_ + "Data\\");
+}
+
 TEST_F(SilentSetupTest, FailedSaveStillBuildsTheUninstallerAndWritesExec)
 {
     std::string payload;

@@ -38,9 +38,9 @@ public:
         else
             RegDeleteValueA(key_.get(), name_);
     }
-    bool Set(const std::string& value)
+    bool Set(const std::string& value, DWORD type = REG_SZ)
     {
-        return key_ && RegSetValueExA(key_.get(), name_, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+        return key_ && RegSetValueExA(key_.get(), name_, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
                                       static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
     }
     bool Remove()
@@ -135,6 +135,11 @@ TEST_F(FoldersTest, ProgramFilesFolderReadsTheRegistryThenFallsBack)
     ASSERT_TRUE(dir.Remove());
     ASSERT_TRUE(path.Set("F:\\Path"));
     EXPECT_EQ(ProgramFilesFolder(), "F:\\Path\\") << "\"ProgramFilesPath\" when \"ProgramFilesDir\" is missing";
+    ASSERT_TRUE(path.Set("%ProgramFiles%", REG_EXPAND_SZ));
+    char expanded[MAX_PATH] = {};
+    ASSERT_GT(ExpandEnvironmentStringsA("%ProgramFiles%", expanded, MAX_PATH), 0u);
+    ASSERT_EQ(std::string(expanded).find('%'), std::string::npos) << "the variable exists";
+    EXPECT_EQ(ProgramFilesFolder(), std::string(expanded) + "\\") << "its stored form names a variable";
     ASSERT_TRUE(path.Remove());
     ASSERT_FALSE(IsFolder("C:\\Programme\\"));
     EXPECT_EQ(ProgramFilesFolder(), "C:\\Program Files\\") << "neither value present";

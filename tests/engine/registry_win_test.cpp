@@ -153,6 +153,31 @@ TEST_F(ProductRegistryTest, PathCommandPrefersTheRegisteredFolder)
     EXPECT_EQ(Engine.PgmPath, "D:\\Apps\\Morvane\\") << "a folder already set stays";
 }
 
+TEST_F(ProductRegistryTest, DataPathInsideTheProgramFolderFollowsTheChosenFolder)
+{
+    const TParams line = SplitCommaText("action=path,PgmPath=E:\\Script\\,DataPath=*PgmPath*\\Data,Registry=" + product_);
+    PathCommand(line); // the paths-only run
+    EXPECT_EQ(Engine.DataPath, "E:\\Script\\Data\\");
+    Engine.PgmPath = "F:\\Chosen\\"; // the user's choice
+    PathCommand(line);                 // the full run
+    EXPECT_EQ(Engine.DataPath, "F:\\Chosen\\Data\\");
+
+    ResetEngineState();
+    SetString(HKEY_LOCAL_MACHINE, key_, "DataPath", "D:\\Data\\");
+    PathCommand(line);
+    Engine.PgmPath = "F:\\Chosen\\";
+    PathCommand(line);
+    EXPECT_EQ(Engine.DataPath, "D:\\Data\\") << "a registered data folder wins";
+
+    ResetEngineState();
+    SetString(HKEY_LOCAL_MACHINE, key_, "DataPath", "");
+    const TParams fixed = SplitCommaText("action=path,PgmPath=E:\\Script\\,DataPath=E:\\Shared,Registry=" + product_);
+    PathCommand(fixed);
+    Engine.PgmPath = "F:\\Chosen\\";
+    PathCommand(fixed);
+    EXPECT_EQ(Engine.DataPath, "E:\\Shared\\") << "a data folder that does not name *PgmPath* stays";
+}
+
 TEST_F(ProductRegistryTest, PathCommandIgnoresDevelopmentFolders)
 {
     for (const char* exec : {"C:\\Sources\\Morvane\\Morvane.exe", "s:\\APPS\\Morvane.exe"}) {

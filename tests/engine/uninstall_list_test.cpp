@@ -115,3 +115,15 @@ TEST(UninstallPasses, IgnoresOtherLinesAndPrefixesOfOtherCase)
     EXPECT_EQ(actions.Log, (TTextLines{"delete ", "rmdir ", "rmdir "}))
         << "only exact lower-case prefixes count; empty paths are passed on and fail harmlessly";
 }
+
+TEST(ListedMainProgram, IsTheFirstListedProgramOtherThanTheUninstaller)
+{
+    const TTextLines list = {"UninstallKey=Morvane 2012-01-31 14.05.09", "Lng=DE", "file=D:\\P\\readme.txt",
+                             "file=D:\\P\\UNINSTALL.EXE",        "file=D:\\P\\Morvane.EXE",   "file=D:\\P\\Tool.exe",
+                             "dir=D:\\P"};
+    EXPECT_EQ(ListedMainProgram(list, "D:\\P\\uninstall.exe"), "D:\\P\\Morvane.EXE")
+        << "any letter case; the running uninstaller is no main program";
+    EXPECT_EQ(ListedMainProgram(list, "E:\\elsewhere\\uninstall.exe"), "D:\\P\\UNINSTALL.EXE");
+    EXPECT_EQ(ListedMainProgram({"File=D:\\x.exe", "dir=D:\\y.exe", "file=D:\\a.exe.txt"}, ""), "")
+        << "only \"file=\" lines, only the extension .exe";
+}

@@ -96,6 +96,22 @@ TEST_F(UninstallerTest, MissingListIsReportedAndCorruptListRaises)
     WriteTestFile(corrupt, Image + MakeSection(SectionBeginningMark, "") + MakeSection(SectionUninst, "not zlib"));
     UseSectionsFile(corrupt);
     EXPECT_THROW(ReadUninstallList(), EZDecompressionError);
+
+    // The list is read before the registration named on the command line goes.
+    const std::string keyName = "SetupTestCorruptList " + std::to_string(GetCurrentProcessId());
+    const std::string entry = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + keyName;
+    RegKey key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                              nullptr, key.receive(), nullptr),
+              ERROR_SUCCESS);
+    key.reset();
+    Engine.CommandLineParams = {"/uninst", "UninstallKey=" + keyName};
+    EXPECT_THROW(RunUninstall(), EZDecompressionError);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, key.receive()),
+              ERROR_SUCCESS)
+        << "a damaged list removes nothing, its registration included";
+    key.reset();
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), KEY_WOW64_32KEY, 0);
 }
 
 TEST_F(UninstallerTest, RunUninstallRemovesFilesFoldersAndEntry)
@@ -126,7 +142,18 @@ TEST_F(UninstallerTest, RunUninstallRemovesFilesFoldersAndEntry)
     Engine.QuietErrors = true;
     Engine.CommandLineParams = {"/uninst", "UninstallKey=ab"};
     UseSectionsFile(dir_.File("uninstall.exe"));
-    RunUninstall();
+    {
+        // A running program cannot be deleted; opened without sharing it cannot either.
+        FileHandle inUse(CreateFileA(files[0].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(inUse);
+        EXPECT_FALSE(RunUninstall()) << "the main program cannot be deleted";
+        for (const std::string& file : files) EXPECT_TRUE(Exists(file)) << "nothing removed: " << file;
+        RegKey kept;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, kept.receive()),
+                  ERROR_SUCCESS)
+            << "the registration stays with the program";
+    }
+    EXPECT_TRUE(RunUninstall());
 
     for (const std::string& file : {files[0], files[2], files[3]}) EXPECT_FALSE(Exists(file)) << file;
     EXPECT_TRUE(Exists(files[1])) << "the .ada data file stays";

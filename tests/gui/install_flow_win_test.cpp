@@ -103,7 +103,7 @@ std::set<std::string> FilesBelow(const std::string& folder)
 // else the message dialog.
 HWND DialogAfterStart(const Child& setup)
 {
-    return WaitFor([&]() -> HWND {
+    return WaitForWindowOf(setup, [&]() -> HWND {
         if (HWND persons = TopWindow(setup.Id(), "TPersonsForm")) return persons;
         return TopWindow(setup.Id(), "", MessageDialogName);
     });
@@ -333,7 +333,7 @@ TEST_F(InstallFlow, FirstInstallationThroughTheWindowThenASecondOneOverIt)
 // The folder chooser: the file-open dialog with its pseudo file name.
 HWND FolderChooser(const Child& setup)
 {
-    return WaitFor([&] { return TopWindow(setup.Id(), "#32770", "", "Go to the destination folder"); });
+    return WaitForWindowOf(setup, [&] { return TopWindow(setup.Id(), "#32770", "", "Go to the destination folder"); });
 }
 
 // The chooser's file-name field: the combo box of the explorer-style dialog,
@@ -479,7 +479,7 @@ TEST_F(InstallFlow, ASettingsFileThatCannotBeReadOrWrittenEndsInTheErrorDisplay)
         HWND window = OpenInstallQuestion(setup, "LngEnglishRadio", target_);
         ASSERT_NE(window, nullptr) << DescribeWindows(setup);
         PostClick(FindComponent(window, "StartBtn"));
-        HWND box = WaitFor([&] { return TopWindow(setup.Id(), "#32770", "", "Setup"); });
+        HWND box = WaitForWindowOf(setup, [&] { return TopWindow(setup.Id(), "#32770", "", "Setup"); });
         ASSERT_NE(box, nullptr) << "the general error display" << DescribeWindows(setup);
         const std::string text = Text(GetDlgItem(box, 0xFFFF));
         EXPECT_EQ(text.compare(0, test.opening.size(), test.opening), 0) << text;

@@ -132,7 +132,12 @@ Child::~Child()
     }
 }
 
-DWORD Child::WaitForExit()
+bool Child::Running() const
+{
+    return started_ && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+DWORD Child::WaitForExit() const
 {
     if (WaitForSingleObject(process_.hProcess, 60000) != WAIT_OBJECT_0) return ~0u;
     DWORD code = ~0u;
@@ -162,6 +167,16 @@ HWND WaitFor(const std::function<HWND()>& find)
     return nullptr;
 }
 
+HWND WaitForWindowOf(const Child& child, const std::function<HWND()>& find)
+{
+    for (int attempt = 0; attempt < 1200; ++attempt) {
+        if (HWND window = find()) return window;
+        if (!child.Running()) return find();
+        Sleep(50);
+    }
+    return nullptr;
+}
+
 HWND TopWindow(DWORD process, const std::string& className, const std::string& componentName,
                const std::string& title)
 {
@@ -174,17 +189,19 @@ std::string DescribeWindows(const Child& child)
 {
     std::pair<DWORD, std::string> search{child.Id(), ""};
     EnumWindows(DescribeTop, reinterpret_cast<LPARAM>(&search));
-    return search.second.empty() ? " no windows" : search.second;
+    std::string description = search.second.empty() ? " no windows" : search.second;
+    if (child.Started() && !child.Running()) description += "; ended with exit code " + std::to_string(child.WaitForExit());
+    return description;
 }
 
 HWND MainWindow(const Child& child)
 {
-    return WaitFor([&] { return TopWindow(child.Id(), "TBvSetupForm1"); });
+    return WaitForWindowOf(child, [&] { return TopWindow(child.Id(), "TBvSetupForm1"); });
 }
 
 HWND MessageDialog(const Child& child)
 {
-    return WaitFor([&] { return TopWindow(child.Id(), "", MessageDialogName); });
+    return WaitForWindowOf(child, [&] { return TopWindow(child.Id(), "", MessageDialogName); });
 }
 
 HWND Visible(HWND window, const std::string& name)

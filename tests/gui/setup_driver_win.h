@@ -28,9 +28,11 @@ public:
     Child& operator=(const Child&) = delete;
 
     bool Started() const { return started_; }
+    // Whether the program has not ended yet.
+    bool Running() const;
     DWORD Id() const { return process_.dwProcessId; }
     // Waits (at most a minute) for the end; the exit code, or ~0 when still running.
-    DWORD WaitForExit();
+    DWORD WaitForExit() const;
     // Waits (at most a minute) until no process of the job runs any more.
     bool WaitForAllToEnd() const;
 
@@ -49,7 +51,11 @@ HWND WaitFor(const std::function<HWND()>& find);
 HWND TopWindow(DWORD process, const std::string& className, const std::string& componentName = "",
                const std::string& title = "");
 
-// The child's top-level windows, for failure messages.
+// Polls like WaitFor, but gives up as soon as the child has ended: a window
+// that a program that has ended never showed will not come any more.
+HWND WaitForWindowOf(const Child& child, const std::function<HWND()>& find);
+
+// The child's top-level windows, and its exit code once it ended, for failure messages.
 std::string DescribeWindows(const Child& child);
 
 // The child's main window, once it exists.

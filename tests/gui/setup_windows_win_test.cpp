@@ -18,6 +18,7 @@
 #include "e2e_support_win.h"
 #include "setup_driver_win.h"
 #include "support/test_support.h"
+#include "util/win_handles.h"
 #include "window_driver_win.h"
 
 namespace {
@@ -57,12 +58,23 @@ std::string MakeUninstaller(const std::string& listSection)
            MakeSection(SectionUninst, listSection);
 }
 
-// The panel is centred in the window's client area.
+// The panel is centred in the window's client area. A window just shown may
+// still be taking its zoomed size (Wine applies the X server's answer later)
+// and centres its panel again on each resize; the client area and the panel
+// are two readings, so they are read again until they agree or the bound ends.
 void ExpectCentred(HWND window, HWND panel, const std::string& where)
 {
-    RECT client;
-    GetClientRect(window, &client);
-    const RECT rect = RectInParent(panel);
+    RECT client{};
+    RECT rect{};
+    const auto centred = [&]() -> HWND {
+        Settle(window);
+        GetClientRect(window, &client);
+        rect = RectInParent(panel);
+        const bool left = rect.left == (client.right - (rect.right - rect.left)) / 2;
+        const bool top = rect.top == (client.bottom - (rect.bottom - rect.top)) / 2;
+        return left && top ? panel : nullptr;
+    };
+    if (WaitFor(centred)) return;
     EXPECT_EQ(rect.left, (client.right - (rect.right - rect.left)) / 2) << where;
     EXPECT_EQ(rect.top, (client.bottom - (rect.bottom - rect.top)) / 2) << where;
 }
@@ -239,7 +251,7 @@ TEST_F(SetupWindows, ASecondCopyShowsTheDoubleStartMessageAndEnds)
     for (const std::string& program : {installer, uninstaller}) {
         Child second(program);
         HWND message = MessageDialog(second);
-        ASSERT_NE(message, nullptr) << program;
+        ASSERT_NE(message, nullptr) << program << ":" << DescribeWindows(second) << "; the first copy:" << DescribeWindows(first);
         EXPECT_EQ(Text(message), "Fehler");
         EXPECT_EQ(MessageText(message),
                   "Doppelstart: Es wurde ein anderes laufendes Setup gefunden.");
@@ -302,6 +314,22 @@ TEST_F(SetupWindows, RemoveDeletesTheListedFilesAndTheReminderInTheListsLanguage
     HWND window = MainWindow(setup);
     ASSERT_NE(window, nullptr) << DescribeWindows(setup);
     ASSERT_NE(Visible(window, "UninstAskPanel"), nullptr);
+    {
+        // The program in use: nothing is removed, and the question stays for another try.
+        FileHandle inUse(CreateFileA((program + "\\Morvane.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                     nullptr));
+        ASSERT_TRUE(inUse);
+        PostClick(FindComponent(window, "UninstStartBtn"));
+        HWND message = MessageDialog(setup);
+        ASSERT_NE(message, nullptr) << DescribeWindows(setup);
+        EXPECT_EQ(Text(message), "Fehler");
+        EXPECT_EQ(MessageText(message).rfind("The installed program is either in use", 0), 0u) << MessageText(message);
+        Click(FindComponent(message, MessageOkName));
+        Settle(window);
+        EXPECT_TRUE(IsWindowVisible(FindComponent(window, "UninstAskPanel")));
+        EXPECT_TRUE(PathExists(english)) << "not even the reminder goes";
+    }
+    EXPECT_TRUE(PathExists(program + "\\Morvane.exe"));
     Click(FindComponent(window, "UninstStartBtn"));
     EXPECT_EQ(setup.WaitForExit(), 0u) << "the window closes after the removal, without a message";
     EXPECT_FALSE(PathExists(program + "\\Morvane.exe"));
@@ -315,7 +343,7 @@ TEST_F(SetupWindows, ACorruptUninstallListEndsInTheErrorDisplayAndAWindowWithout
 {
     const std::string uninstaller = Write("uninstall.exe", MakeUninstaller("\x78\x9C this is no zlib stream"));
     Child setup(uninstaller);
-    HWND box = WaitFor([&] { return TopWindow(setup.Id(), "#32770", "", "Setup"); });
+    HWND box = WaitForWindowOf(setup, [&] { return TopWindow(setup.Id(), "#32770", "", "Setup"); });
     ASSERT_NE(box, nullptr) << "the general error display";
     Shot(box, "GeneralError");
     Click(GetDlgItem(box, IDOK));
