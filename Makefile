@@ -8,6 +8,10 @@
 #   make soak N=10   run the Windows test programs N times on one build and
 #               list every test that failed at least once, with its count
 SHELL := /bin/bash
+# ccache (when installed) compiles with paths relative to the checkout, so that
+# another clone of the repository reuses what this one compiled.
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 PRESETS := win64 win32 native threads linux
 
 .PHONY: all build deps test test-native test-win64 test-fuzz check-dist demo bench fuzz soak release clean $(PRESETS)

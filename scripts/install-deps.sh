@@ -12,6 +12,7 @@ packages=(
   nsis time
   clang libclang-rt-dev
   osslsigncode openssl
+  ccache
 )
 
 missing=()

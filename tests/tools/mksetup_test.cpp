@@ -400,6 +400,29 @@ TEST(Mksetup, ACertificateTableThatEndsTheFileIsTheSignatureOtherBytesAreNot)
     ASSERT_TRUE(PeStoredChecksum(plain, stored) && PeComputedChecksum(plain, computed));
     EXPECT_EQ(stored, computed) << "the built installer carries its checksum";
     EXPECT_NE(RunMksetup({"verify", folder.File("plain.exe")}).Out.find("OK: not signed"), std::string::npos);
+    // Whatever the payload's length, the file is even (checksum tools agree
+    // only then): one stored byte more or less takes the other way.
+    {
+        PackageFolder odd;
+        WriteTestFile(odd.File("Setup.exe"), PeStub());
+        bool padded[2] = {};
+        for (int extra = 0; extra < 2; ++extra) {
+            WriteTestFile(odd.File("One.bin"), std::string(1 + extra, 'x'));
+            odd.WritePackage("action=path,PgmPath=*Programs*\\Odd\\,Registry=Brumo\\Odd,Version=1,Lng=EN\r\n"
+                             "action=save,Source=Morvane.exe,Filename=*PgmPath*\\Odd.exe\r\n"
+                             "action=save,Source=One.bin,Compress=no,Filename=*PgmPath*\\One.bin\r\n");
+            ASSERT_EQ(odd.Build("odd.exe").Code, ExitOk);
+            const std::string built = ReadTestFile(odd.File("odd.exe"));
+            EXPECT_EQ(built.size() % 2, 0u) << extra;
+            ASSERT_TRUE(PeStoredChecksum(built, stored) && PeComputedChecksum(built, computed));
+            EXPECT_EQ(stored, computed) << extra;
+            EXPECT_EQ(RunMksetup({"verify", odd.File("odd.exe")}).Code, ExitOk) << extra;
+            std::string image, sections;
+            SplitAtBeginMarker(built, image, sections);
+            padded[extra] = image.size() != PeStub().size();
+        }
+        EXPECT_NE(padded[0], padded[1]) << "one of the two needs the pad behind the image";
+    }
 
     const std::string signedFile = WithCertificate(plain, 1504);
     WriteTestFile(folder.File("signed.exe"), signedFile);

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <fstream>
@@ -171,6 +172,24 @@ void CheckWritten(const std::string& fileName, std::uint64_t size, std::uint64_t
     }
 }
 
+// Moves length bytes at from one byte up, from the end backwards, a piece at
+// a time.
+void MoveUpOneByte(const std::string& fileName, std::uint64_t from, std::uint64_t length)
+{
+    std::fstream file(fileName, std::ios::in | std::ios::out | std::ios::binary);
+    std::string piece(1 << 20, '\0');
+    for (std::uint64_t end = from + length; file && end > from;) {
+        const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), end - from));
+        end -= size;
+        file.seekg(static_cast<std::streamoff>(end));
+        file.read(&piece[0], static_cast<std::streamsize>(size));
+        file.seekp(static_cast<std::streamoff>(end + 1));
+        file.write(piece.data(), static_cast<std::streamsize>(size));
+    }
+    file.close();
+    if (!file) throw ToolError(ExitWriteFailed, "cannot write " + fileName);
+}
+
 // Sets the checksum field for the file as written (the field counts as zero).
 void SetFileChecksum(const std::string& fileName, std::size_t checksumAt)
 {
@@ -204,8 +223,7 @@ BuildResult BuildInstaller(const Package& package, const std::string& stubBytes,
                            const BuildSettings& settings, const std::string& outputFile)
 {
     BuildResult result;
-    const std::string image = StubImage(stubBytes);
-    result.ImageSize = image.size();
+    std::string image = StubImage(stubBytes);
 
     std::uint64_t total = 0;
     for (const PackageLine& line : package.Lines)
@@ -233,29 +251,32 @@ BuildResult BuildInstaller(const Package& package, const std::string& stubBytes,
     if (result.PayloadSize > static_cast<std::uint64_t>(INT_MAX))
         throw ToolError(ExitBadInput, package.FileName + ": the payload comes to 2 GiB or more");
 
-    std::string script = Deflater(settings.Level).Compress(ScriptText(package, sizes, false));
+    const std::string script = Deflater(settings.Level).Compress(ScriptText(package, sizes, false));
+    result.ScriptSectionSize = script.size();
     // A Windows program of even length: checksum tools disagree on an odd
     // file's last byte (the image checksum counts it, osslsigncode drops it).
-    // The pad is a zero byte behind the last section's zlib stream, which
-    // every reader of the stream ignores; it is the payload's when there is one.
+    // The pad is a zero byte between the image and the sections, which are
+    // found by their begin marker.
     std::size_t checksumAt = 0;
     const bool peImage = PeChecksumOffset(image, checksumAt);
-    if (peImage && result.PayloadSize == 0 && Head(image, languageData, script, 0).size() % 2 != 0) script += '\0';
-    result.ScriptSectionSize = script.size();
+    if (peImage && result.PayloadSize == 0 && Head(image, languageData, script, 0).size() % 2 != 0) image += '\0';
     // The payload section's length is known once its stream is made; until
     // then a placeholder of the same width stands in the head.
-    const std::string head = Head(image, languageData, script, result.PayloadSize > 0 ? 1 : 0);
+    std::string head = Head(image, languageData, script, result.PayloadSize > 0 ? 1 : 0);
     WriteAt(partialFile, 0, head, true);
     if (result.PayloadSize > 0) {
         result.PayloadSectionSize = DeflateFileInto(spoolFile, partialFile, head.size(), settings.Level);
         if (result.PayloadSectionSize > static_cast<std::uint64_t>(INT_MAX))
             throw ToolError(ExitBadInput, package.FileName + ": the payload's stream comes to 2 GiB or more");
         if (peImage && (head.size() + result.PayloadSectionSize) % 2 != 0) {
-            WriteAt(partialFile, head.size() + result.PayloadSectionSize, std::string(1, '\0'), false);
-            ++result.PayloadSectionSize;
+            // Known only now: the stream moves up by one byte for the pad.
+            MoveUpOneByte(partialFile, head.size(), result.PayloadSectionSize);
+            image += '\0';
         }
-        WriteAt(partialFile, 0, Head(image, languageData, script, result.PayloadSectionSize), false);
+        head = Head(image, languageData, script, result.PayloadSectionSize);
+        WriteAt(partialFile, 0, head, false);
     }
+    result.ImageSize = image.size();
     result.InstallerSize = head.size() + result.PayloadSectionSize;
     if (peImage) SetFileChecksum(partialFile, checksumAt);
 
