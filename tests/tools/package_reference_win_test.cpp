@@ -13,6 +13,7 @@
 #include "mksetup/tool_commands.h"
 #include "mksetup/tool_error.h"
 #include "package_reference_blocks.h"
+#include "run_and_wait_win.h"
 #include "support/test_support.h"
 #include "util/win_handles.h"
 
@@ -21,23 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const char UninstallList[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-
-// Runs a command line and waits at most two minutes; the exit code, or -1.
-long RunAndWait(const std::string& commandLine)
-{
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    std::string line = commandLine;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return -1;
-    FileHandle processHandle(process.hProcess);
-    FileHandle threadHandle(process.hThread);
-    if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    return static_cast<long>(code);
-}
 
 // Registry access in the 32-bit view, where both builds keep their values.
 RegKey OpenView(const std::string& path, REGSAM access = KEY_READ)

@@ -11,6 +11,7 @@
 
 #include "mksetup/tool_commands.h"
 #include "mksetup/tool_error.h"
+#include "run_and_wait_win.h"
 #include "support/test_support.h"
 #include "util/win_handles.h"
 
@@ -23,23 +24,6 @@ std::string BuiltSetupProgram()
     const char* target = sizeof(void*) == 8 ? "win64" : "win32";
     const std::filesystem::path setup = std::filesystem::path(source) / "dist" / target / "Setup.exe";
     return std::filesystem::exists(setup) ? setup.string() : std::string();
-}
-
-// Runs the program with the command line and waits; the exit code, or -1.
-long RunAndWait(const std::string& commandLine)
-{
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    std::string line = commandLine;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return -1;
-    FileHandle processHandle(process.hProcess);
-    FileHandle threadHandle(process.hThread);
-    if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    return static_cast<long>(code);
 }
 
 } // namespace
