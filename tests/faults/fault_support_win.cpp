@@ -54,7 +54,8 @@ DWORD TChild::Wait()
     return code;
 }
 
-void TProduct::Build(const std::string& installerPath, const std::string& defaultFolder)
+void TProduct::Build(const std::string& installerPath, const std::string& defaultFolder,
+                     const std::string& languageFile)
 {
     std::string payload;
     std::vector<std::string> script = {"action=path," + QuoteItem("PgmPath=" + defaultFolder + "\\") + "," +
@@ -62,7 +63,10 @@ void TProduct::Build(const std::string& installerPath, const std::string& defaul
     for (const std::string& line : SaveLines(Files, payload)) script.push_back(line);
     script.push_back("action=uninst,pgm=*PgmPath*\\uninstall.exe,param=/uninst," + QuoteItem("name=" + Name));
     Installer = installerPath;
-    WriteTestFile(installerPath, MakeInstaller(script, payload, Utf16LeWithMark("DE=Setup f\xFCr\r\nEN=Setup for\r\n")));
+    WriteTestFile(installerPath,
+                  MakeInstaller(script, payload,
+                                languageFile.empty() ? Utf16LeWithMark("DE=Setup f\xFCr\r\nEN=Setup for\r\n")
+                                                     : languageFile));
 }
 
 std::string TProduct::InstallCommand(const std::string& folder) const

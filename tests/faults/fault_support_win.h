@@ -38,8 +38,10 @@ struct TProduct {
     std::vector<TPackageFile> Files;
     std::string Installer;
 
-    // Writes the installer for the files (the first one, an .exe, is the main program).
-    void Build(const std::string& installerPath, const std::string& defaultFolder);
+    // Writes the installer for the files (the first one, an .exe, is the main
+    // program), with a two-line language file unless one is given.
+    void Build(const std::string& installerPath, const std::string& defaultFolder,
+               const std::string& languageFile = "");
     std::string InstallCommand(const std::string& folder) const;
     // Deletes the registry keys and uninstall entries of the product.
     void RemoveRegistration() const;

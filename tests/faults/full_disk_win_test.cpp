@@ -1,14 +1,17 @@
 // A program folder on a drive that fills up: the run that does not fit ends
 // with a write error naming the file, exit code 1 and its log, and leaves no
 // cut file under any target name; a reinstall that does not fit keeps every
-// earlier file whole. The drive is a 2 MB tmpfs that tests/faults/
+// earlier file whole. In the window, the run ends in the error message. The drive is a 2 MB tmpfs that tests/faults/
 // with_small_drive.sh maps to R: (the cases skip without it).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
+#include "app/component_names_win.h"
+#include "app/message_dialogs_win.h"
 #include "engine/setup_script.h"
 #include "fault_support_win.h"
+#include "setup_driver_win.h"
 
 namespace {
 
@@ -105,4 +108,32 @@ TEST_F(FullDiskTest, AReinstallThatDoesNotFitKeepsEveryEarlierFileWhole)
     const std::string after = ReadTestFile(folder_ + "\\uninstall.exe");
     EXPECT_TRUE(after == uninstaller || after.size() > uninstaller.size())
         << "the uninstaller was cut: " << after.size() << " bytes";
+}
+
+TEST_F(FullDiskTest, InTheWindowARunThatDoesNotFitEndsInTheErrorMessageAndCutsNothing)
+{
+    folder_ = drive_ + "\\Morvane";
+    product_.Files = Files(10, 300000, 400);
+    product_.Build(dir_.File("Setup.exe"), folder_, DemoLanguageFile());
+    DeleteFileA(LogFileName);
+    {
+        Child setup(product_.Installer);
+        HWND window = MainWindow(setup);
+        ASSERT_NE(window, nullptr) << DescribeWindows(setup);
+        ASSERT_NE(Visible(window, "LngPanel"), nullptr);
+        Click(FindComponent(window, "LngEnglishRadio"));
+        Click(FindComponent(window, "LngOkBtn"));
+        ASSERT_NE(Visible(window, "AskPanel"), nullptr);
+        SetText(FindComponent(window, "PgmPathEd"), folder_);
+        PostClick(FindComponent(window, "StartBtn"));
+        HWND message = MessageDialog(setup);
+        ASSERT_NE(message, nullptr) << DescribeWindows(setup);
+        EXPECT_EQ(MessageText(message), "An error has occurred.\r\nSetup will be cancelled.");
+        PostClick(FindComponent(message, MessageOkName));
+        EXPECT_EQ(setup.WaitForExit(), 0u) << "the window closes";
+    }
+    EXPECT_EQ(FirstCutFile({product_.Files}, true), "");
+    EXPECT_EQ(TemporaryLeftovers(folder_), std::vector<std::string>());
+    const std::string log = ReadTestFile(LogFileName);
+    EXPECT_NE(log.find("Errors: Write Error: " + folder_), std::string::npos) << "the log: " << log;
 }
