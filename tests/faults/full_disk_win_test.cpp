@@ -118,13 +118,8 @@ TEST_F(FullDiskTest, InTheWindowARunThatDoesNotFitEndsInTheErrorMessageAndCutsNo
     DeleteFileA(LogFileName);
     {
         Child setup(product_.Installer);
-        HWND window = MainWindow(setup);
+        HWND window = OpenInstallQuestion(setup, "LngEnglishRadio", folder_);
         ASSERT_NE(window, nullptr) << DescribeWindows(setup);
-        ASSERT_NE(Visible(window, "LngPanel"), nullptr);
-        Click(FindComponent(window, "LngEnglishRadio"));
-        Click(FindComponent(window, "LngOkBtn"));
-        ASSERT_NE(Visible(window, "AskPanel"), nullptr);
-        SetText(FindComponent(window, "PgmPathEd"), folder_);
         PostClick(FindComponent(window, "StartBtn"));
         HWND message = MessageDialog(setup);
         ASSERT_NE(message, nullptr) << DescribeWindows(setup);

@@ -183,21 +183,6 @@ protected:
         return installer;
     }
 
-    // Starts the installer and leads it to the install question in the
-    // language of the radio button, with the folder typed in the edit field.
-    HWND OpenInstallQuestion(Child& setup, const char* radio, const std::string& typedFolder,
-                             const std::string& languageShot = "")
-    {
-        HWND window = MainWindow(setup);
-        if (!window || !Visible(window, "LngPanel")) return nullptr;
-        Click(FindComponent(window, radio));
-        if (!languageShot.empty()) Shot(window, languageShot);
-        Click(FindComponent(window, "LngOkBtn"));
-        if (!Visible(window, "AskPanel")) return nullptr;
-        if (!typedFolder.empty()) SetText(FindComponent(window, "PgmPathEd"), typedFolder);
-        return window;
-    }
-
     // Installs in English into the folder: the window, and the dialog that
     // follows Start; null when either does not come.
     HWND InstallInEnglish(Child& setup, const std::string& typedFolder, HWND& window)

@@ -204,6 +204,19 @@ HWND MessageDialog(const Child& child)
     return WaitForWindowOf(child, [&] { return TopWindow(child.Id(), "", MessageDialogName); });
 }
 
+HWND OpenInstallQuestion(const Child& setup, const char* radio, const std::string& typedFolder,
+                         const std::string& languageShot)
+{
+    HWND window = MainWindow(setup);
+    if (!window || !Visible(window, "LngPanel")) return nullptr;
+    Click(FindComponent(window, radio));
+    if (!languageShot.empty()) Shot(window, languageShot);
+    Click(FindComponent(window, "LngOkBtn"));
+    if (!Visible(window, "AskPanel")) return nullptr;
+    if (!typedFolder.empty()) SetText(FindComponent(window, "PgmPathEd"), typedFolder);
+    return window;
+}
+
 HWND Visible(HWND window, const std::string& name)
 {
     return WaitFor([&]() -> HWND {

@@ -64,6 +64,13 @@ HWND MainWindow(const Child& child);
 // The child's message dialog, once it is shown.
 HWND MessageDialog(const Child& child);
 
+// Leads a started installer to its install question in the language of the
+// radio button, with the folder typed in the edit field (unless empty) and
+// the language panel photographed under languageShot (unless empty); the main
+// window, or null when a step does not come.
+HWND OpenInstallQuestion(const Child& setup, const char* radio, const std::string& typedFolder,
+                         const std::string& languageShot = "");
+
 // A component of the window once it is visible.
 HWND Visible(HWND window, const std::string& name);
 
