@@ -22,6 +22,27 @@ bool Exists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+const char UninstallListKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// An uninstall entry of this test process in the 32-bit view the program uses;
+// its name, or empty when it could not be made.
+std::string CreateUninstallEntry(const std::string& purpose)
+{
+    const std::string name = purpose + " " + std::to_string(GetCurrentProcessId());
+    RegKey key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, (UninstallListKey + name).c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, key.receive(), nullptr) != ERROR_SUCCESS)
+        return "";
+    return name;
+}
+
+bool UninstallEntryExists(const std::string& name)
+{
+    RegKey key;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, (UninstallListKey + name).c_str(), 0, KEY_READ | KEY_WOW64_32KEY,
+                         key.receive()) == ERROR_SUCCESS;
+}
+
 class UninstallerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -98,20 +119,12 @@ TEST_F(UninstallerTest, MissingListIsReportedAndCorruptListRaises)
     EXPECT_THROW(ReadUninstallList(), EZDecompressionError);
 
     // The list is read before the registration named on the command line goes.
-    const std::string keyName = "SetupTestCorruptList " + std::to_string(GetCurrentProcessId());
-    const std::string entry = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + keyName;
-    RegKey key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
-                              nullptr, key.receive(), nullptr),
-              ERROR_SUCCESS);
-    key.reset();
+    const std::string keyName = CreateUninstallEntry("SetupTestCorruptList");
+    ASSERT_NE(keyName, "");
     Engine.CommandLineParams = {"/uninst", "UninstallKey=" + keyName};
     EXPECT_THROW(RunUninstall(), EZDecompressionError);
-    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, key.receive()),
-              ERROR_SUCCESS)
-        << "a damaged list removes nothing, its registration included";
-    key.reset();
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), KEY_WOW64_32KEY, 0);
+    EXPECT_TRUE(UninstallEntryExists(keyName)) << "a damaged list removes nothing, its registration included";
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (UninstallListKey + keyName).c_str(), KEY_WOW64_32KEY, 0);
 }
 
 TEST_F(UninstallerTest, RunUninstallRemovesFilesFoldersAndEntry)
@@ -123,13 +136,8 @@ TEST_F(UninstallerTest, RunUninstallRemovesFilesFoldersAndEntry)
                                             root + "\\Help\\en\\x.htm", root + "\\Help\\LOG.ALG"};
     for (const std::string& file : files) WriteTestFile(file, "content");
 
-    const std::string keyName = "SetupTestUninstall " + std::to_string(GetCurrentProcessId());
-    const std::string entry = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + keyName;
-    RegKey key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
-                              nullptr, key.receive(), nullptr),
-              ERROR_SUCCESS);
-    key.reset();
+    const std::string keyName = CreateUninstallEntry("SetupTestUninstall");
+    ASSERT_NE(keyName, "");
 
     LoadOwnSections();
     Engine.UninstallerPath = dir_.File("uninstall.exe");
@@ -148,10 +156,7 @@ TEST_F(UninstallerTest, RunUninstallRemovesFilesFoldersAndEntry)
         ASSERT_TRUE(inUse);
         EXPECT_FALSE(RunUninstall()) << "the main program cannot be deleted";
         for (const std::string& file : files) EXPECT_TRUE(Exists(file)) << "nothing removed: " << file;
-        RegKey kept;
-        EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, kept.receive()),
-                  ERROR_SUCCESS)
-            << "the registration stays with the program";
+        EXPECT_TRUE(UninstallEntryExists(keyName)) << "the registration stays with the program";
     }
     EXPECT_TRUE(RunUninstall());
 
@@ -163,9 +168,7 @@ TEST_F(UninstallerTest, RunUninstallRemovesFilesFoldersAndEntry)
     EXPECT_TRUE(Exists(root + "\\Help")) << "so does one with a kept file";
     EXPECT_TRUE(Exists(root));
     EXPECT_TRUE(Exists(dir_.File("uninstall.exe"))) << "written after its list was built, so not listed";
-    RegKey gone;
-    EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, gone.receive()),
-              ERROR_SUCCESS)
+    EXPECT_FALSE(UninstallEntryExists(keyName))
         << "the list's entry is removed; the two-character name of the command line is ignored";
     EXPECT_EQ(Engine.ErrorText, "");
 }
