@@ -1,27 +1,28 @@
 # zlib, libjpeg and GoogleTest, as installed by scripts/install-deps.sh.
 
+# Runs one of the scripts/build-*.sh that cross-build a library from Debian's
+# source package into build/deps/<triplet>.
+function(setup_cross_build script)
+  execute_process(
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/${script} ${SETUP_TRIPLET} ${PROJECT_SOURCE_DIR}/build/deps/${SETUP_TRIPLET}
+    RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "scripts/${script} for ${SETUP_TRIPLET} failed")
+  endif()
+endfunction()
+
 if(WIN32)
   # Static archives only: the executables must run without DLLs beside them.
   # zlib and libjpeg are cross-built for size from Debian's source packages by
   # scripts/build-zlib.sh and build-libjpeg.sh, which return at once when the
   # library is there with its settings.
   set(SETUP_DEPS_PREFIX ${PROJECT_SOURCE_DIR}/build/deps/${SETUP_TRIPLET})
-  execute_process(
-    COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-zlib.sh ${SETUP_TRIPLET} ${SETUP_DEPS_PREFIX}
-    RESULT_VARIABLE zlib_result)
-  if(NOT zlib_result EQUAL 0)
-    message(FATAL_ERROR "building zlib for ${SETUP_TRIPLET} failed")
-  endif()
+  setup_cross_build(build-zlib.sh)
   add_library(setup_zlib INTERFACE)
   target_link_libraries(setup_zlib INTERFACE ${SETUP_DEPS_PREFIX}/lib/libz.a)
   target_include_directories(setup_zlib INTERFACE ${SETUP_DEPS_PREFIX}/include)
 
-  execute_process(
-    COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-libjpeg.sh ${SETUP_TRIPLET} ${SETUP_DEPS_PREFIX}
-    RESULT_VARIABLE jpeg_result)
-  if(NOT jpeg_result EQUAL 0)
-    message(FATAL_ERROR "building libjpeg for ${SETUP_TRIPLET} failed")
-  endif()
+  setup_cross_build(build-libjpeg.sh)
   add_library(setup_jpeg INTERFACE)
   target_link_libraries(setup_jpeg INTERFACE ${SETUP_DEPS_PREFIX}/lib/libjpeg.a)
   target_include_directories(setup_jpeg INTERFACE ${SETUP_DEPS_PREFIX}/include)
