@@ -31,9 +31,9 @@ struct TFileWrite {
 // earlier run there.
 DWORD BeginFileWrite(const std::string& path, TFileWrite& write);
 
-// Closes the file and, for a replacement, moves it into place. On failure
-// what was written is removed (the temporary, or the cut new file) and the
-// error is given. Safe to call from any thread.
+// Closes the file and, for a replacement, flushes it to the disk and moves it
+// into place. On failure what was written is removed (the temporary, or the
+// cut new file) and the error is given. Safe to call from any thread.
 DWORD FinishFileWrite(HANDLE file, const std::string& path, bool replacing);
 DWORD FinishFileWrite(TFileWrite& write);
 

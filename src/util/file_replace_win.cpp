@@ -66,7 +66,11 @@ DWORD BeginFileWrite(const std::string& path, TFileWrite& write)
 DWORD FinishFileWrite(HANDLE file, const std::string& path, bool replacing)
 {
     const std::string written = replacing ? TemporaryNameOf(path) : path;
-    DWORD error = CloseHandle(file) ? ERROR_SUCCESS : GetLastError();
+    // A replacement's bytes reach the disk before it takes the name, so that
+    // a power cut after the move cannot leave the name on unwritten data. A
+    // new file has no earlier contents to lose and is not waited for.
+    DWORD error = !replacing || FlushFileBuffers(file) ? ERROR_SUCCESS : GetLastError();
+    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
     if (error == ERROR_SUCCESS && replacing &&
         !MoveFileExA(written.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         error = GetLastError();
