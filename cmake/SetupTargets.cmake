@@ -84,6 +84,27 @@ function(setup_add_library name)
   endif()
 endfunction()
 
+# Under Wine every test program shares one Windows: its desktop, the single
+# setup that may run at a time, C:\Setup.log and the registry. Two of them side
+# by side see each other's setups and windows, so each test of the calling
+# directory runs alone, whatever parallel level ctest is given. Called once per
+# directory; it takes effect when the directory's CMakeLists.txt ends, so that
+# tests added after the call are included.
+function(setup_run_windows_tests_alone)
+  get_property(scheduled DIRECTORY PROPERTY SETUP_TESTS_RUN_ALONE)
+  if(WIN32 AND NOT scheduled)
+    set_property(DIRECTORY PROPERTY SETUP_TESTS_RUN_ALONE TRUE)
+    cmake_language(DEFER CALL setup_mark_directory_tests_serial)
+  endif()
+endfunction()
+
+function(setup_mark_directory_tests_serial)
+  get_property(tests DIRECTORY PROPERTY TESTS)
+  if(tests)
+    set_tests_properties(${tests} PROPERTIES RUN_SERIAL TRUE)
+  endif()
+endfunction()
+
 # setup_add_test(NAME [DEPS lib...] [SOURCES f...]): one GoogleTest executable from the
 # current folder's *_test.cpp files (or the SOURCES given), registered as one test.
 # Under MinGW the test runs through the cross-compiling emulator (Wine).
@@ -101,6 +122,7 @@ function(setup_add_test name)
   target_link_libraries(${name} PRIVATE setup_test_support ${ARG_DEPS} GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "SETUP_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  setup_run_windows_tests_alone()
 endfunction()
 
 # Copies a built executable into dist/<target>/.
