@@ -13,13 +13,9 @@ prefix=$(realpath -m "$2")
 # arithmetic decoding, and block smoothing (which only a progressive picture
 # that lacks its last refinement scans would use). A library built with other
 # settings is built again.
-flags="-ffunction-sections -fdata-sections -D__USE_MINGW_ANSI_STDIO=0 -flto -ffat-lto-objects"
-# No C++ exception passes through this C code (its errors return codes or jump
-# back with longjmp), so the 32-bit build, whose exceptions unwind by tables,
-# needs no unwind tables for it; without them the linker's section collection
-# drops what is never called, and link-time optimisation (which would bring
-# the tables back) is not needed.
-[ "$triplet" = i686-w64-mingw32 ] && flags="${flags/ -flto -ffat-lto-objects/} -fno-asynchronous-unwind-tables -fno-unwind-tables"
+# The 32-bit build differs (scripts/c-library-flags.sh).
+source "$(dirname "$0")/c-library-flags.sh"
+flags=$(c_library_flags "$triplet" "-ffunction-sections -fdata-sections -D__USE_MINGW_ANSI_STDIO=0 -flto -ffat-lto-objects")
 unused="BLOCK_SMOOTHING_SUPPORTED DCT_IFAST_SUPPORTED DCT_FLOAT_SUPPORTED IDCT_SCALING_SUPPORTED UPSAMPLE_MERGING_SUPPORTED QUANT_1PASS_SUPPORTED QUANT_2PASS_SUPPORTED"
 settings="MinSizeRel $flags arith-dec-off $unused"
 [ -f "$prefix/lib/libjpeg.a" ] && [ "$(cat "$prefix/lib/libjpeg.settings" 2>/dev/null)" = "$settings" ] && exit 0

@@ -7,13 +7,9 @@
 set -euo pipefail
 triplet=$1
 prefix=$(realpath -m "$2")
-flags="-Os -DNO_GZIP -ffunction-sections -fdata-sections -flto -ffat-lto-objects"
-# No C++ exception passes through this C code (its errors return codes or jump
-# back with longjmp), so the 32-bit build, whose exceptions unwind by tables,
-# needs no unwind tables for it; without them the linker's section collection
-# drops what is never called, and link-time optimisation (which would bring
-# the tables back) is not needed.
-[ "$triplet" = i686-w64-mingw32 ] && flags="${flags/ -flto -ffat-lto-objects/} -fno-asynchronous-unwind-tables -fno-unwind-tables"
+# The 32-bit build differs (scripts/c-library-flags.sh).
+source "$(dirname "$0")/c-library-flags.sh"
+flags=$(c_library_flags "$triplet" "-Os -DNO_GZIP -ffunction-sections -fdata-sections -flto -ffat-lto-objects")
 [ -f "$prefix/lib/libz.a" ] && [ "$(cat "$prefix/lib/libz.settings" 2>/dev/null)" = "$flags" ] && exit 0
 
 root=$(cd "$(dirname "$0")/.." && pwd)
