@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Cross-builds liblzma (static) for one MinGW target from Debian's xz-utils
+# source package. Usage: build-liblzma.sh TRIPLET PREFIX [full]
+# Without "full" the library is the installer's: the xz format's decoder with
+# LZMA2 (which needs LZMA1) and the x86 filter only, CRC-32 as the only check, built for size.
+# With "full" it is the packer's, encoders included.
+# Idempotent: does nothing when PREFIX holds a library built with these settings.
+set -euo pipefail
+triplet=$1
+prefix=$(realpath -m "$2")
+kind=${3:-decoder}
+# The 32-bit build differs (scripts/c-library-flags.sh).
+source "$(dirname "$0")/c-library-flags.sh"
+if [ "$kind" = full ]; then
+  flags="-O2"
+  options="--enable-threads=vista"
+else
+  flags=$(c_library_flags "$triplet" "-Os -ffunction-sections -fdata-sections -flto -ffat-lto-objects")
+  options="--enable-threads=vista --disable-encoders --enable-decoders=lzma1,lzma2,x86 --enable-checks=crc32
+    --disable-match-finders --disable-lzip-decoder --disable-microlzma"
+fi
+settings="$kind $flags $(echo $options)"
+[ -f "$prefix/lib/liblzma.a" ] && [ "$(cat "$prefix/lib/liblzma.settings" 2>/dev/null)" = "$settings" ] && exit 0
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+srcroot="$root/build/deps/src"
+mkdir -p "$srcroot"
+src=$(find "$srcroot" -maxdepth 1 -type d -name 'xz-utils-*' | head -n 1)
+if [ -z "$src" ]; then
+  (cd "$srcroot" && apt-get source --download-only xz-utils >/dev/null 2>&1 || apt-get source --download-only xz-utils)
+  (cd "$srcroot" && dpkg-source -x --no-check "$(ls xz-utils_*.dsc | head -n 1)" >/dev/null)
+  src=$(find "$srcroot" -maxdepth 1 -type d -name 'xz-utils-*' | head -n 1)
+fi
+
+work="$root/build/deps/liblzma-$triplet-$kind"
+rm -rf "$work"
+mkdir -p "$work"
+# Only the library is built: no programs, scripts, documents or translations.
+(cd "$work" && "$src/configure" --host="$triplet" --prefix="$prefix" \
+  CC="$triplet-gcc-posix" AR="$triplet-gcc-ar-posix" RANLIB="$triplet-gcc-ranlib-posix" CFLAGS="$flags" \
+  --disable-shared --enable-static --disable-xz --disable-xzdec --disable-lzmadec --disable-lzmainfo \
+  --disable-lzma-links --disable-scripts --disable-doc --disable-nls $options >/dev/null)
+make -C "$work/src/liblzma" -j2 >/dev/null
+mkdir -p "$prefix/lib" "$prefix/include/lzma"
+cp "$work/src/liblzma/.libs/liblzma.a" "$prefix/lib/liblzma.a"
+cp "$src/src/liblzma/api/lzma.h" "$prefix/include/"
+cp "$src"/src/liblzma/api/lzma/*.h "$prefix/include/lzma/"
+echo "$settings" > "$prefix/lib/liblzma.settings"
