@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Cross-builds liblzma (static) for one MinGW target from Debian's xz-utils
 # source package. Usage: build-liblzma.sh TRIPLET PREFIX [full]
-# Without "full" the library is the installer's: the xz format's decoder with
-# LZMA2 (which needs LZMA1) and the x86 filter only, CRC-32 as the only check, built for size.
+# Without "full" the library is the installer's, built for size: the xz
+# format's decoder with LZMA2 (which needs LZMA1) only, and CRC-32 as the only
+# check, from small tables (the packer writes its blocks without a check: the
+# installer compares the CRC-32 of the whole section before it decodes).
 # With "full" it is the packer's, encoders included.
 # Idempotent: does nothing when PREFIX holds a library built with these settings.
 set -euo pipefail
@@ -16,7 +18,7 @@ if [ "$kind" = full ]; then
   options="--enable-threads=vista"
 else
   flags=$(c_library_flags "$triplet" "-Os -ffunction-sections -fdata-sections -flto -ffat-lto-objects")
-  options="--enable-threads=vista --disable-encoders --enable-decoders=lzma1,lzma2,x86 --enable-checks=crc32
+  options="--enable-threads=vista --disable-encoders --enable-decoders=lzma1,lzma2 --enable-checks=crc32 --enable-small
     --disable-match-finders --disable-lzip-decoder --disable-microlzma"
 fi
 settings="$kind $flags $(echo $options)"
@@ -36,11 +38,15 @@ work="$root/build/deps/liblzma-$triplet-$kind"
 rm -rf "$work"
 mkdir -p "$work"
 # Only the library is built: no programs, scripts, documents or translations.
-(cd "$work" && "$src/configure" --host="$triplet" --prefix="$prefix" \
+# The compiler's warnings about the library's code go to a log.
+if ! (cd "$work" && "$src/configure" --host="$triplet" --prefix="$prefix" \
   CC="$triplet-gcc-posix" AR="$triplet-gcc-ar-posix" RANLIB="$triplet-gcc-ranlib-posix" CFLAGS="$flags" \
   --disable-shared --enable-static --disable-xz --disable-xzdec --disable-lzmadec --disable-lzmainfo \
-  --disable-lzma-links --disable-scripts --disable-doc --disable-nls $options >/dev/null)
-make -C "$work/src/liblzma" -j2 >/dev/null
+  --disable-lzma-links --disable-scripts --disable-doc --disable-nls $options >"$work/build.log" 2>&1 &&
+  make -C "$work/src/liblzma" -j2 >>"$work/build.log" 2>&1); then
+  tail -n 30 "$work/build.log" >&2
+  exit 1
+fi
 mkdir -p "$prefix/lib" "$prefix/include/lzma"
 cp "$work/src/liblzma/.libs/liblzma.a" "$prefix/lib/liblzma.a"
 cp "$src/src/liblzma/api/lzma.h" "$prefix/include/"

@@ -1,7 +1,7 @@
 #include "container/payload_codec.h"
 
 #include <lzma.h>
-#include <zlib.h>
+#include <zlib.h> // result codes
 
 #include <algorithm>
 #include <cstring>
@@ -166,14 +166,9 @@ bool ReadPayloadCheck(const std::string& data, TPayloadCheck& check)
 
 std::uint32_t PayloadCrc(std::uint32_t crc, const char* data, std::size_t size)
 {
-    uLong value = crc;
-    while (size > 0) {
-        const uInt piece = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
-        value = crc32(value, reinterpret_cast<const Bytef*>(data), piece);
-        data += piece;
-        size -= piece;
-    }
-    return static_cast<std::uint32_t>(value);
+    // liblzma's CRC-32 (the same as zlib's): the decoder brings it anyway,
+    // zlib's would add its tables to the image.
+    return lzma_crc32(reinterpret_cast<const std::uint8_t*>(data), size, crc);
 }
 
 bool SectionMatchesCheck(const TPayloadCheck& check, const TDecodeStream::TSource& source)

@@ -67,7 +67,7 @@ struct TPayloadCheck {
 std::string MakePayloadCheck(const TPayloadCheck& check);
 // False when data is no intact check item.
 bool ReadPayloadCheck(const std::string& data, TPayloadCheck& check);
-// CRC-32 (zlib's) of size bytes, continuing from crc (0 to start).
+// CRC-32 (as zlib computes it) of size bytes, continuing from crc (0 to start).
 std::uint32_t PayloadCrc(std::uint32_t crc, const char* data, std::size_t size);
 // Reads the section once through source and compares its length and CRC-32.
 bool SectionMatchesCheck(const TPayloadCheck& check, const TDecodeStream::TSource& source);
