@@ -140,6 +140,20 @@ std::unique_ptr<TDecodeStream> OpenDecodeStream(TDecodeStream::TSource source, u
     return std::make_unique<TInflateStream>(std::move(whole));
 }
 
+std::string DecodeSectionData(const std::string& data)
+{
+    std::size_t next = 0;
+    std::unique_ptr<TDecodeStream> stream = OpenDecodeStream([&](char* buffer, std::size_t capacity) {
+        const std::size_t count = std::min(capacity, data.size() - next);
+        std::memcpy(buffer, data.data() + next, count);
+        next += count;
+        return count;
+    });
+    std::string out, piece(SourcePiece, '\0');
+    while (const std::size_t got = stream->Read(&piece[0], piece.size())) out.append(piece, 0, got);
+    return out;
+}
+
 std::uint64_t CheckDecodeStream(TDecodeStream::TSource source)
 {
     return OpenDecodeStream(std::move(source))->Skip(~std::uint64_t(0));

@@ -51,6 +51,9 @@ unsigned DecoderThreads();
 // The decoder for whichever form source holds (its first bytes decide).
 std::unique_ptr<TDecodeStream> OpenDecodeStream(TDecodeStream::TSource source, unsigned threads = 1);
 
+// The whole decoded bytes of a section held in memory, either form.
+std::string DecodeSectionData(const std::string& data);
+
 // Decodes the whole stream without keeping it, checking it to its end; gives
 // its decoded size.
 std::uint64_t CheckDecodeStream(TDecodeStream::TSource source);
