@@ -214,8 +214,12 @@ std::string StubImage(const std::string& stubBytes)
 {
     std::string image, carried;
     SplitAtBeginMarker(stubBytes, image, carried);
-    if (image.size() < 2 || image.compare(0, 2, "MZ") != 0)
-        throw ToolError(ExitBadInput, "the stub is not a Windows program");
+    std::uint64_t end;
+    if (!PeImageEnd(image, end) || end > image.size())
+        throw ToolError(ExitBadInput, "the stub is not a Windows program (no valid PE header)");
+    // An entry that is not a signature ending the file (signatures are
+    // dropped before) would point into the sections.
+    ClearPeSecurityDirectory(image);
     return image;
 }
 

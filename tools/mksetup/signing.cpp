@@ -51,6 +51,9 @@ std::string WithPath(const std::string& command, const std::string& path)
 
 std::string UnsignedStub(const std::string& stubFile, std::string stub, std::ostream& err)
 {
+    std::uint64_t end;
+    if (!PeImageEnd(stub, end) || end > stub.size())
+        throw ToolError(ExitBadInput, "the stub " + stubFile + " is not a Windows program (no valid PE header)");
     const std::size_t before = stub.size();
     if (!DropPeCertificate(stub)) return stub;
     SetPeChecksum(stub);
