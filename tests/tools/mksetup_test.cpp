@@ -499,6 +499,18 @@ TEST(Mksetup, AFailingSigningCommandLeavesNoInstaller)
     const RunResult unsignedResult = folder.Build("Setup-Signed.exe", {"--sign", signingNothing});
     EXPECT_EQ(unsignedResult.Code, ExitWriteFailed);
     EXPECT_NE(unsignedResult.Err.find("without a signature"), std::string::npos) << unsignedResult.Err;
+    // sh finds the file under its own name, whatever it holds; cmd would
+    // expand %PATH% in it, so there such a path is refused before anything is packed.
+    const RunResult odd = folder.Build("50%PATH%off $HOME/Setup-Signed.exe", {"--sign", signingNothing});
+#ifdef _WIN32
+    EXPECT_EQ(odd.Code, ExitUsage);
+    EXPECT_NE(odd.Err.find("--sign: cmd would expand the % in"), std::string::npos) << odd.Err;
+    EXPECT_FALSE(std::filesystem::exists(folder.File("50%PATH%off $HOME")));
+#else
+    EXPECT_EQ(odd.Code, ExitWriteFailed);
+    EXPECT_NE(odd.Err.find("without a signature"), std::string::npos) << odd.Err;
+    EXPECT_TRUE(std::filesystem::is_empty(folder.File("50%PATH%off $HOME")));
+#endif
     EXPECT_EQ(folder.Build("Setup-Signed.exe", {"--sign", "true"}).Code, ExitUsage) << "no {} in the command";
     for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder.File("x")).parent_path()))
         EXPECT_EQ(entry.path().filename().string().find("Setup-Signed"), std::string::npos) << entry.path();

@@ -43,7 +43,8 @@ bool DiskIsFull(DWORD error)
 
 // Takes the room of the file's first size bytes on disk, so that no write
 // through the view raises an in-page error. A compressed file would take its
-// room only as pages are written, so it is made uncompressed first.
+// room only as pages are written, so it is made uncompressed first. Where the
+// allocation size cannot be set (Wine), the new bytes are written as zeros.
 void Reserve(HANDLE file, const std::string& fileName, std::uint64_t size)
 {
     BY_HANDLE_FILE_INFORMATION info{};
@@ -54,17 +55,31 @@ void Reserve(HANDLE file, const std::string& fileName, std::uint64_t size)
     }
     LARGE_INTEGER current{};
     if (!GetFileSizeEx(file, &current)) throw ToolError(ExitWriteFailed, "cannot write " + fileName + ": " + ErrorCode());
-    const std::uint64_t grow = size - std::min<std::uint64_t>(size, static_cast<std::uint64_t>(current.QuadPart));
+    const std::uint64_t held = static_cast<std::uint64_t>(current.QuadPart);
+    if (held >= size) return;
     const std::uint64_t free = FreeDiskBytes(fileName);
+    const auto fail = [&] {
+        if (DiskIsFull(GetLastError())) throw DiskFullError(fileName, size - held > free ? size - held - free : 0);
+        throw ToolError(ExitWriteFailed, "cannot write " + fileName + ": " + ErrorCode());
+    };
     FILE_ALLOCATION_INFO allocation{};
     allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
-    FILE_END_OF_FILE_INFO end{};
-    end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
-    if (!SetFileInformationByHandle(file, FileAllocationInfo, &allocation, sizeof allocation) ||
-        !SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end)) {
-        if (DiskIsFull(GetLastError())) throw DiskFullError(fileName, grow > free ? grow - free : 0);
-        throw ToolError(ExitWriteFailed, "cannot write " + fileName + ": " + ErrorCode());
+    if (!SetFileInformationByHandle(file, FileAllocationInfo, &allocation, sizeof allocation)) {
+        if (DiskIsFull(GetLastError())) fail();
+        const std::string zeros(1 << 20, '\0');
+        for (std::uint64_t at = held; at < size;) {
+            OVERLAPPED where{};
+            where.Offset = static_cast<DWORD>(at);
+            where.OffsetHigh = static_cast<DWORD>(at >> 32);
+            DWORD written = 0;
+            const DWORD count = static_cast<DWORD>(std::min<std::uint64_t>(zeros.size(), size - at));
+            if (!WriteFile(file, zeros.data(), count, &written, &where)) fail();
+            at += written;
+        }
     }
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFilePointerEx(file, end, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) fail();
 }
 
 } // namespace

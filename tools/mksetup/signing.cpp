@@ -50,6 +50,7 @@ BuildResult BuildSignedInstaller(const std::string& output, const std::string& c
 {
     if (command.find("{}") == std::string::npos)
         throw ToolError(ExitUsage, "--sign needs {} in its command, where the installer's path goes");
+    if (!ShellPathProblem(output).empty()) throw ToolError(ExitUsage, "--sign: " + ShellPathProblem(output));
     // The name keeps the extension: some signing tools choose the file's kind by it.
     const fs::path target(output);
     fs::path partial = target.parent_path() / (target.stem().string() + ".signing" + target.extension().string());
