@@ -58,14 +58,14 @@ void Reserve(HANDLE file, const std::string& fileName, std::uint64_t size)
     const std::uint64_t held = static_cast<std::uint64_t>(current.QuadPart);
     if (held >= size) return;
     const std::uint64_t free = FreeDiskBytes(fileName);
-    const auto fail = [&] {
-        if (DiskIsFull(GetLastError())) throw DiskFullError(fileName, size - held > free ? size - held - free : 0);
+    const auto fail = [&](std::uint64_t missing) {
+        if (DiskIsFull(GetLastError())) throw DiskFullError(fileName, missing);
         throw ToolError(ExitWriteFailed, "cannot write " + fileName + ": " + ErrorCode());
     };
     FILE_ALLOCATION_INFO allocation{};
     allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
     if (!SetFileInformationByHandle(file, FileAllocationInfo, &allocation, sizeof allocation)) {
-        if (DiskIsFull(GetLastError())) fail();
+        if (DiskIsFull(GetLastError())) fail(size - held > free ? size - held - free : 0);
         const std::string zeros(1 << 20, '\0');
         for (std::uint64_t at = held; at < size;) {
             OVERLAPPED where{};
@@ -73,13 +73,13 @@ void Reserve(HANDLE file, const std::string& fileName, std::uint64_t size)
             where.OffsetHigh = static_cast<DWORD>(at >> 32);
             DWORD written = 0;
             const DWORD count = static_cast<DWORD>(std::min<std::uint64_t>(zeros.size(), size - at));
-            if (!WriteFile(file, zeros.data(), count, &written, &where)) fail();
+            if (!WriteFile(file, zeros.data(), count, &written, &where)) fail(size - at);
             at += written;
         }
     }
     LARGE_INTEGER end{};
     end.QuadPart = static_cast<LONGLONG>(size);
-    if (!SetFilePointerEx(file, end, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) fail();
+    if (!SetFilePointerEx(file, end, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) fail(size - held);
 }
 
 } // namespace
