@@ -163,18 +163,17 @@ void CheckWritten(const std::string& fileName, std::uint64_t size, std::uint64_t
 // a time.
 void MoveUpOneByte(const std::string& fileName, std::uint64_t from, std::uint64_t length)
 {
-    std::fstream file(fileName, std::ios::in | std::ios::out | std::ios::binary);
+    std::ifstream in(fileName, std::ios::binary);
+    FileWriter out(fileName, false);
     std::string piece(1 << 20, '\0');
-    for (std::uint64_t end = from + length; file && end > from;) {
+    for (std::uint64_t end = from + length; end > from;) {
         const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), end - from));
         end -= size;
-        file.seekg(static_cast<std::streamoff>(end));
-        file.read(&piece[0], static_cast<std::streamsize>(size));
-        file.seekp(static_cast<std::streamoff>(end + 1));
-        file.write(piece.data(), static_cast<std::streamsize>(size));
+        if (!in.seekg(static_cast<std::streamoff>(end)) || !in.read(&piece[0], static_cast<std::streamsize>(size)))
+            throw ToolError(ExitWriteFailed, "cannot read back " + fileName);
+        out.WriteAt(end + 1, piece.data(), size);
     }
-    file.close();
-    if (!file) throw ToolError(ExitWriteFailed, "cannot write " + fileName);
+    out.Close();
 }
 
 // Sets the checksum field for the file as written (the field counts as zero).
