@@ -11,6 +11,7 @@
 
 #include "container/payload_codec.h"
 #include "container/zlib_wrapper.h"
+#include "mksetup/mapped_file.h"
 #include "mksetup/tool_error.h"
 
 namespace {
@@ -75,9 +76,8 @@ std::uint64_t XzFileInto(const std::string& inputFile, const std::string& output
                          const XzSettings& settings)
 {
     std::ifstream in(inputFile, std::ios::binary);
-    std::fstream out(outputFile, std::ios::in | std::ios::out | std::ios::binary);
     if (!in) throw ToolError(ExitWriteFailed, "cannot read " + inputFile);
-    if (!out || !out.seekp(static_cast<std::streamoff>(offset))) throw ToolError(ExitWriteFailed, "cannot write " + outputFile);
+    FileWriter out(outputFile, false);
     Encoder encoder(settings);
     lzma_stream& stream = encoder.Stream();
     std::vector<char> input(Chunk), output(Chunk);
@@ -95,15 +95,13 @@ std::uint64_t XzFileInto(const std::string& inputFile, const std::string& output
         stream.avail_out = output.size();
         const lzma_ret result = lzma_code(&stream, action);
         const std::size_t produced = output.size() - stream.avail_out;
-        if (produced > 0 && !out.write(output.data(), static_cast<std::streamsize>(produced)))
-            throw ToolError(ExitWriteFailed, "cannot write " + outputFile);
+        if (produced > 0) out.WriteAt(offset + written, output.data(), produced);
         written += produced;
         if (result == LZMA_STREAM_END) break;
         if (result != LZMA_OK)
             throw ToolError(result == LZMA_MEM_ERROR ? ExitBadInput : ExitWriteFailed, "LZMA2 compression failed");
     }
-    out.close();
-    if (!out) throw ToolError(ExitWriteFailed, "cannot write " + outputFile);
+    out.Close();
     std::error_code error;
     std::filesystem::resize_file(outputFile, offset + written, error);
     if (error) throw ToolError(ExitWriteFailed, "cannot write " + outputFile + ": " + error.message());
