@@ -25,15 +25,19 @@ struct EncoderOptions {
 };
 
 // Preset 9 extreme for the top levels; the dictionary never larger than a
-// block (a block is compressed on its own) and pb=0, which suits program
-// files whose structures are not 4-byte aligned.
+// block of a set size (a block is compressed on its own) and pb=0, which
+// suits program files whose structures are not 4-byte aligned.
 void SetUp(const XzSettings& settings, EncoderOptions& options)
 {
     const int level = std::clamp(settings.Level, 1, 12);
     const std::uint32_t preset = level >= 10 ? 9 | LZMA_PRESET_EXTREME : static_cast<std::uint32_t>(level - 1);
     if (lzma_lzma_preset(&options.Lzma, preset)) throw ToolError(ExitBadInput, "cannot set up LZMA2");
-    options.Lzma.dict_size = static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(options.Lzma.dict_size, std::max<std::uint64_t>(settings.BlockSize, LZMA_DICT_SIZE_MIN)));
+    if (settings.BlockSize > 0)
+        options.Lzma.dict_size = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+            options.Lzma.dict_size, std::max<std::uint64_t>(settings.BlockSize, LZMA_DICT_SIZE_MIN)));
+    if (settings.InputSize > 0)
+        options.Lzma.dict_size = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+            options.Lzma.dict_size, std::max<std::uint64_t>(settings.InputSize, LZMA_DICT_SIZE_MIN)));
     options.Lzma.pb = 0;
     options.Filters[0] = {LZMA_FILTER_LZMA2, &options.Lzma};
     options.Filters[1] = {LZMA_VLI_UNKNOWN, nullptr};
@@ -78,7 +82,11 @@ std::uint64_t XzFileInto(const std::string& inputFile, const std::string& output
     std::ifstream in(inputFile, std::ios::binary);
     if (!in) throw ToolError(ExitWriteFailed, "cannot read " + inputFile);
     FileWriter out(outputFile, false);
-    Encoder encoder(settings);
+    XzSettings sized = settings;
+    std::error_code sizeError;
+    sized.InputSize = std::filesystem::file_size(inputFile, sizeError);
+    if (sizeError) throw ToolError(ExitWriteFailed, "cannot read " + inputFile);
+    Encoder encoder(sized);
     lzma_stream& stream = encoder.Stream();
     std::vector<char> input(Chunk), output(Chunk);
     std::uint64_t written = 0;
