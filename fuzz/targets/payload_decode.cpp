@@ -21,7 +21,7 @@ std::string DecodeInSteps(const std::string& bytes, std::size_t feedStep, std::s
     code = 0;
     try {
         std::unique_ptr<TDecodeStream> stream =
-            OpenDecodeStream([&](char* buffer, std::size_t capacity) {
+            OpenThreadedDecodeStream([&](char* buffer, std::size_t capacity) {
                 const std::size_t count = std::min({feedStep, capacity, bytes.size() - fed});
                 std::copy(bytes.data() + fed, bytes.data() + fed + count, buffer);
                 fed += count;

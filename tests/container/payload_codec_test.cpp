@@ -47,7 +47,7 @@ TDecodeStream::TSource PiecesOf(const std::string& bytes, std::size_t step)
 
 std::string DecodeAll(const std::string& section, std::size_t step, unsigned threads = 1)
 {
-    std::unique_ptr<TDecodeStream> stream = OpenDecodeStream(PiecesOf(section, step), threads);
+    std::unique_ptr<TDecodeStream> stream = OpenThreadedDecodeStream(PiecesOf(section, step), threads);
     std::string result, buffer(70000, '\0');
     while (std::size_t got = stream->Read(&buffer[0], buffer.size())) result.append(buffer, 0, got);
     EXPECT_TRUE(stream->AtEnd());

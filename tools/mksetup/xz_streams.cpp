@@ -124,7 +124,7 @@ bool SectionDecodesTo(const std::string& file, std::uint64_t offset, std::uint64
     std::uint64_t left = length;
     try {
         std::unique_ptr<TDecodeStream> stream =
-            OpenDecodeStream([&](char* buffer, std::size_t capacity) -> std::size_t {
+            OpenThreadedDecodeStream([&](char* buffer, std::size_t capacity) -> std::size_t {
                 const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(left, capacity));
                 if (count == 0 || !in.read(buffer, static_cast<std::streamsize>(count))) return 0;
                 left -= count;

@@ -1,7 +1,7 @@
 #pragma once
 // The payload section's solid form: one xz stream (LZMA2) over the spooled
-// payload, in blocks of a fixed size (the installer can decode blocks on
-// several threads), the same bytes for any number of encoder threads.
+// payload, in blocks of a fixed size, the same bytes for any number of
+// encoder threads.
 #include <cstdint>
 #include <string>
 
