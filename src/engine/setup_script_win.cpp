@@ -93,7 +93,7 @@ TPayload OpenPayload(const TSectionPart& container, std::uint64_t position, std:
     if (pathOnly) return payload; // nothing is consumed there
     // One decoding thread (beside the writing one): blocks decoded side by
     // side buffer each whole block, which on 100 MB of program files took the
-    // peak from 105 to 218 MB and the time down by less than a tenth.
+    // peak from 101 to 218 MB and the time down by less than a tenth.
     payload.Stream = OpenDecodeStream(SectionSource(container, position, length));
     payload.StreamLeft = checked.Size;
     return payload;
