@@ -127,8 +127,9 @@ std::vector<PieceSizes> SpoolPieces(const Package& package, const BuildSettings&
         if (piece.MayCompress && !settings.Solid) {
             if (!deflaters[thread]) deflaters[thread] = std::make_unique<Deflater>(settings.Level);
             compressed = deflaters[thread]->Compress(data);
-            if (zlibPayload) zlibCompressed = CompressString(data, LevelBest);
         }
+        // The comparison is with the zlib form, whichever form is written.
+        if (piece.MayCompress && zlibPayload) zlibCompressed = CompressString(data, LevelBest);
         // A piece is stored whenever its compressed form is not smaller.
         if (compressed.size() >= data.size()) std::string().swap(compressed);
         if (zlibCompressed.size() >= data.size()) std::string().swap(zlibCompressed);
