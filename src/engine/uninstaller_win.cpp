@@ -8,9 +8,11 @@
 #include "container/zlib_wrapper.h"
 #include "engine/commands.h"
 #include "engine/engine_state.h"
+#include "engine/exit_codes.h"
 #include "engine/extraction.h"
 #include "engine/folders.h"
 #include "engine/product_registry.h"
+#include "engine/run_log.h"
 #include "engine/uninstall_list.h"
 #include "util/file_helpers.h"
 #include "util/file_replace.h"
@@ -51,13 +53,19 @@ bool IsAmong(const std::vector<std::string>& folders, const std::string& path)
 
 class TFileSystemActions : public TUninstallActions {
 public:
-    void DeleteFileAt(const std::string& path) override { DeleteFileA(path.c_str()); }
+    void DeleteFileAt(const std::string& path) override
+    {
+        if (DeleteFileA(path.c_str()))
+            RunLogFile(path, "deleted");
+        else
+            RunLogFileFailed(path, GetLastError());
+    }
     void RemoveEmptyFolder(const std::string& path) override
     {
         if (IsAmong(protected_, path)) return;
         // What an interrupted installation left under temporary names would keep the folder.
         RemoveTemporaryLeftovers(WithoutTrailingBackslashes(path));
-        RemoveDirectoryA(path.c_str());
+        if (RemoveDirectoryA(path.c_str())) RunLogLine("folder: " + path + ": removed");
     }
 
 private:
@@ -88,17 +96,26 @@ std::vector<std::string> ReadUninstallList()
     std::string data;
     GetSection(SectionUninst, OwnSectionPart, data);
     if (data.empty()) {
+        NoteFailure(UnattendedInstallerDamaged);
         ReportError("uninstall information not found");
         return {};
     }
-    return SplitLines(DecompressString(data));
+    try {
+        return SplitLines(DecompressString(data));
+    } catch (...) {
+        NoteFailure(UnattendedInstallerDamaged); // found before anything is removed
+        throw;
+    }
 }
 
 bool DeleteListedMainProgram(const std::vector<std::string>& list)
 {
     const std::string program = ListedMainProgram(list, OwnExecutablePath());
     if (program.empty() || GetFileAttributesA(program.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
-    return DeleteFileA(program.c_str()) != 0;
+    if (DeleteFileA(program.c_str())) return true;
+    RunLogFileFailed(program, GetLastError());
+    NoteFailure(UnattendedFileInUse);
+    return false;
 }
 
 void RemoveInstallation(const std::vector<std::string>& list)
@@ -108,6 +125,7 @@ void RemoveInstallation(const std::vector<std::string>& list)
     // An installation that reused an earlier entry keeps the earlier name in
     // the list while its command line names the new one; either is removed.
     DeleteUninstallKey(ParamValue(list, "UninstallKey"));
+    RunLogLine("language: " + ParamValue(list, "Lng"));
     TFileSystemActions actions;
     RunUninstallPasses(list, actions);
 }
