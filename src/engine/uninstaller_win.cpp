@@ -112,7 +112,10 @@ bool DeleteListedMainProgram(const std::vector<std::string>& list)
 {
     const std::string program = ListedMainProgram(list, OwnExecutablePath());
     if (program.empty() || GetFileAttributesA(program.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
-    if (DeleteFileA(program.c_str())) return true;
+    if (DeleteFileA(program.c_str())) {
+        RunLogFile(program, "deleted");
+        return true;
+    }
     RunLogFileFailed(program, GetLastError());
     NoteFailure(UnattendedFileInUse);
     return false;
