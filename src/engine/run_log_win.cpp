@@ -11,6 +11,7 @@
 #include "engine/exit_codes.h"
 #include "util/file_helpers.h"
 #include "util/nt_security.h"
+#include "util/wide_text.h"
 #include "util/win_handles.h"
 
 #if __has_include("setup_version.h")
@@ -51,7 +52,7 @@ private:
         if (text.empty()) return text;
         const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
         if (size <= 0) return std::string();
-        std::wstring wide(static_cast<std::size_t>(size), L'\0');
+        WideText wide(static_cast<std::size_t>(size), L'\0');
         MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
         return WideToUtf8(wide.data(), size);
     }

@@ -477,8 +477,18 @@ TEST_F(SilentSetupTest, StableKeyRunLogAndFilesInUse)
     EXPECT_EQ(run.ExitCode, 6u) << "the program runs: " << run.StandardError;
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, entry)) << "nothing removed while the program runs";
     CloseHandle(busy);
-    run = Install(script, payload, "/S " + folderArgument);
+    run = Install(script, payload, "/S " + folderArgument + " /LOG");
     ASSERT_EQ(run.ExitCode, 0u) << run.StandardError;
+    // /LOG alone: %TEMP%\PRODUCT-yyyymmdd-hhnnss.log, PRODUCT the last part of Registry.
+    char temp[MAX_PATH + 1] = {};
+    GetTempPathA(MAX_PATH + 1, temp);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(temp) + "Morvane" + id_ + "-????????-??????.log").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no log named after the product in " << temp;
+    FindClose(search);
+    const std::string defaultLog = std::string(temp) + found.cFileName;
+    EXPECT_TRUE(EndsWith(ReadTestFile(defaultLog), "\r\nexit code 0\r\n")) << ReadTestFile(defaultLog);
+    DeleteFileA(defaultLog.c_str());
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, entry));
     EXPECT_TRUE(Entries().empty());
 
