@@ -31,16 +31,16 @@ std::string TemporaryFolder(std::string folder)
     return folder;
 }
 
-// A new, empty temporary beside path, write.Temporary naming it.
-DWORD CreateTemporary(const std::string& path, TFileWrite& write)
+// A new, empty temporary beside path, write.Temporary naming it, with the
+// attributes the file it replaces has (hidden, system), which the move keeps.
+DWORD CreateTemporary(const std::string& path, TFileWrite& write, DWORD attributes)
 {
     RemoveTemporaryLeftovers(FolderOf(path));
     const std::string folder = TemporaryFolder(FolderOf(path));
     DWORD error = ERROR_FILE_EXISTS;
     for (unsigned i = 0; i < TemporaryTries && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS); ++i) {
         write.Temporary = folder + TemporaryName(NextTemporary++);
-        write.File.reset(CreateFileA(write.Temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        write.File.reset(CreateFileA(write.Temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
         if (write.File) return ERROR_SUCCESS;
         error = GetLastError();
     }
@@ -82,16 +82,19 @@ DWORD BeginFileWrite(const std::string& path, TFileWrite& write, bool newThrough
         const DWORD refused = GetLastError();
         if (refused != ERROR_FILE_EXISTS && refused != ERROR_ALREADY_EXISTS) return refused;
     }
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (!newThroughTemporary || error != ERROR_FILE_NOT_FOUND) return error;
+        attributes = FILE_ATTRIBUTE_NORMAL;
     } else if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
         return ERROR_ACCESS_DENIED;
     } else {
         write.Replacing = true;
     }
-    return CreateTemporary(path, write);
+    return CreateTemporary(path, write,
+                           attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_NORMAL));
 }
 
 DWORD FinishFileWrite(HANDLE file, const std::string& path, const std::string& temporary, bool replacing)

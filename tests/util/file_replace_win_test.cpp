@@ -76,12 +76,13 @@ TEST(FileReplace, ANewFileTakesItsNameOnlyWholeAndOverwritesNothing)
     EXPECT_FALSE(Exists(write.Temporary)) << "the temporary is removed";
 }
 
-TEST(FileReplace, OnlyOwnLeftoversGoAndOnlyInTheFolderWritten)
+TEST(FileReplace, AReplacementKeepsAttributesAndTouchesOnlyOwnLeftoversInItsFolder)
 {
     TempDir dir;
     const std::string folder = dir.File("Program");
     CreateDirectoryA(folder.c_str(), nullptr);
     WriteTestFile(folder + "\\x.txt", "old");
+    SetFileAttributesA((folder + "\\x.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
     // Files of the user: one named as the old temporaries were, and one of the
     // pattern in a folder nothing is written to.
     WriteTestFile(folder + "\\x.txt.~setup", "the user's");
@@ -89,6 +90,8 @@ TEST(FileReplace, OnlyOwnLeftoversGoAndOnlyInTheFolderWritten)
     WriteTestFile(folder + "\\" + TemporaryName(5), "left by an interrupted run");
     ASSERT_EQ(WriteFileSafely(folder + "\\x.txt", "new", 3), static_cast<DWORD>(ERROR_SUCCESS));
     EXPECT_EQ(ReadTestFile(folder + "\\x.txt"), "new");
+    EXPECT_TRUE(GetFileAttributesA((folder + "\\x.txt").c_str()) & FILE_ATTRIBUTE_HIDDEN)
+        << "a replaced file keeps its attributes";
     EXPECT_EQ(ReadTestFile(folder + "\\x.txt.~setup"), "the user's") << "neither truncated nor removed";
     EXPECT_EQ(ReadTestFile(dir.File(TemporaryName(5))), "outside");
     EXPECT_FALSE(Exists(folder + "\\" + TemporaryName(5))) << "the leftover beside the file written goes";
