@@ -40,7 +40,8 @@ DWORD CreateTemporary(const std::string& path, TFileWrite& write, DWORD attribut
     DWORD error = ERROR_FILE_EXISTS;
     for (unsigned i = 0; i < TemporaryTries && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS); ++i) {
         write.Temporary = folder + TemporaryName(NextTemporary++);
-        write.File.reset(CreateFileA(write.Temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
+        write.File.reset(
+            CreateFileA(write.Temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
         if (write.File) return ERROR_SUCCESS;
         error = GetLastError();
     }
@@ -106,9 +107,8 @@ DWORD FinishFileWrite(HANDLE file, const std::string& path, const std::string& t
     DWORD error = !moving || FlushFileBuffers(file) ? ERROR_SUCCESS : GetLastError();
     if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
     // A new file's move replaces nothing: a file of that name that appeared meanwhile stays.
-    if (error == ERROR_SUCCESS && moving &&
-        !MoveFileExA(temporary.c_str(), path.c_str(), (replacing ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH))
-        error = GetLastError();
+    const DWORD move = (replacing ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH;
+    if (error == ERROR_SUCCESS && moving && !MoveFileExA(temporary.c_str(), path.c_str(), move)) error = GetLastError();
     if (error != ERROR_SUCCESS) DeleteFileA((moving ? temporary : path).c_str());
     return error;
 }

@@ -217,6 +217,6 @@ TEST_F(HostileFsTest, CleanupRemovesOnlyOwnTemporariesInWrittenFolders)
     EXPECT_EQ(removal.ExitCode, 0u) << removal.StandardError;
     EXPECT_FALSE(PathExists(folder + "\\Templates")) << "its leftover would keep the folder";
     EXPECT_EQ(ReadTestFile(folder + "\\Morvane.exe.~setup"), "the user's");
-    EXPECT_EQ(ReadTestFile(parent + "\\notes.~setup"), "the user's") << "the parent of a created folder is not searched";
+    EXPECT_EQ(ReadTestFile(parent + "\\notes.~setup"), "the user's") << "a created folder's parent is not searched";
     EXPECT_EQ(ReadTestFile(parent + "\\" + TemporaryName(4)), "not the installation's folder");
 }
