@@ -71,15 +71,16 @@ bool IsProtectedShellFolder(const std::string& path)
     return IsAmong(ProtectedShellFolders(), path);
 }
 
-void BuildUninstaller()
+bool BuildUninstaller()
 {
-    if (Engine.UninstallerPath.empty() || OwnImagePart.empty()) return;
+    if (Engine.UninstallerPath.empty() || OwnImagePart.empty()) return true;
     SetListValue(Engine.UninstallInfo, "Lng", Engine.LanguageCode);
     const std::string list = BuildUninstallListText(Engine.UninstallInfo, Engine.WrittenFiles, Engine.CreatedFolders);
     std::string sections = MakeSection(SectionBeginningMark, std::string());
     if (!Engine.LanguageFileText.empty()) sections += MakeSection(SectionSetupLng, Engine.LanguageFileText);
     sections += MakeSection(SectionUninst, CompressString(list, LevelDefault));
-    WriteWholeFile(Engine.UninstallerPath, UnsignedPeFile(OwnImagePart, sections));
+    // A failure is in ErrorText ("Write Error: "), and so fails the run.
+    return WriteWholeFile(Engine.UninstallerPath, UnsignedPeFile(OwnImagePart, sections));
 }
 
 std::vector<std::string> ReadUninstallList()

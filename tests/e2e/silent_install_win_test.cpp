@@ -331,6 +331,32 @@ TEST_F(SilentSetupTest, FailedSaveStillBuildsTheUninstallerAndWritesExec)
     EXPECT_TRUE(Entries().empty()) << "found through the list without UninstallKey= on the command line";
 }
 
+TEST_F(SilentSetupTest, AnUninstallerThatCannotBeWrittenFailsTheRunAndIsLogged)
+{
+    std::string payload;
+    std::vector<std::string> script = {PathLine()};
+    script.push_back(SaveLines({Files[0]}, payload)[0]);
+    script.push_back(UninstLine());
+    // A read-only file in the final uninstaller's place ("uninst" leaves an existing one alone).
+    CreateDirectoryA(dir_.File("Install Dir").c_str(), nullptr);
+    CreateDirectoryA(pgm_.c_str(), nullptr);
+    const std::string uninstaller = pgm_ + "uninstall.exe";
+    WriteTestFile(uninstaller, "old uninstaller");
+    SetFileAttributesA(uninstaller.c_str(), FILE_ATTRIBUTE_READONLY);
+    DeleteFileA("C:\\Setup.log");
+
+    const TRunResult run = Install(script, payload, "/S " + Quoted("/D=" + dir_.File("Install Dir\\Morvane")));
+    SetFileAttributesA(uninstaller.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(run.ExitCode, 1u) << run.StandardError;
+    EXPECT_NE(run.StandardError.find("Write Error: " + uninstaller), std::string::npos) << run.StandardError;
+    const std::string log = PathExists("C:\\Setup.log") ? ReadTestFile("C:\\Setup.log") : "<no log>";
+    EXPECT_NE(log.find("\r\nErrors: Write Error: " + uninstaller + "; \r\n"), std::string::npos) << log;
+    EXPECT_EQ(ReadTestFile(uninstaller), "old uninstaller");
+    EXPECT_FALSE(PathExists(pgm_ + "Morvane.ini")) << "no settings after a failed run";
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, ProductKey(), "Exec"), pgm_ + "Morvane.exe")
+        << "a repairing rerun finds the folder";
+}
+
 TEST_F(SilentSetupTest, ExitCodes)
 {
     std::string payload;
