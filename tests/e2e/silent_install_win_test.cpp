@@ -357,6 +357,23 @@ TEST_F(SilentSetupTest, AnUninstallerThatCannotBeWrittenFailsTheRunAndIsLogged)
         << "a repairing rerun finds the folder";
 }
 
+TEST_F(SilentSetupTest, AFolderTypedWithSlashesIsStoredNormalisedAndItsUninstallerKnowsItself)
+{
+    std::string payload;
+    const std::vector<std::string> saves = SaveLines({{"readme.txt", "read me", false, false}, Files[0]}, payload);
+    // No program is saved before "uninst": the uninstaller is the list's first ".exe".
+    const std::vector<std::string> script = {PathLine(), saves[0], UninstLine(), saves[1]};
+    TRunResult run = Install(script, payload, "/S " + Quoted("/D=" + dir_.File("Install Dir") + "/Morvane//"));
+    ASSERT_EQ(run.ExitCode, 0u) << run.StandardError;
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, ProductKey(), "Exec"), pgm_ + "Morvane.exe");
+    const std::vector<std::string> entries = Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    run = RunProgram(RegString(HKEY_LOCAL_MACHINE, Entry(entries[0]), "QuietUninstallString"));
+    EXPECT_EQ(run.ExitCode, 0u) << run.StandardError;
+    EXPECT_FALSE(PathExists(pgm_ + "Morvane.exe"));
+    EXPECT_TRUE(Entries().empty());
+}
+
 TEST_F(SilentSetupTest, ExitCodes)
 {
     std::string payload;
