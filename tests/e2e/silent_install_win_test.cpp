@@ -13,8 +13,10 @@
 #include "e2e_support_win.h"
 #include "engine/command_text.h"
 #include "engine/folders.h"
+#include "engine/one_setup.h"
 #include "engine/unattended_options.h"
 #include "support/test_support.h"
+#include "util/win_handles.h"
 
 namespace {
 
@@ -372,6 +374,36 @@ TEST_F(SilentSetupTest, AFolderTypedWithSlashesIsStoredNormalisedAndItsUninstall
     EXPECT_EQ(run.ExitCode, 0u) << run.StandardError;
     EXPECT_FALSE(PathExists(pgm_ + "Morvane.exe"));
     EXPECT_TRUE(Entries().empty());
+}
+
+TEST_F(SilentSetupTest, OneSetupAtATimeAlsoWithoutWindows)
+{
+    std::string payload;
+    const std::vector<std::string> script = {PathLine(), SaveLines({Files[0]}, payload)[0], UninstLine()};
+    TRunResult run = Install(script, payload, "/S " + Quoted("/D=" + dir_.File("Install Dir\\Morvane")));
+    ASSERT_EQ(run.ExitCode, 0u) << run.StandardError;
+    const std::vector<std::string> entries = Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    const std::string removal = RegString(HKEY_LOCAL_MACHINE, Entry(entries[0]), "QuietUninstallString");
+    {
+        // Another setup runs: it holds the mutex.
+        FileHandle held(CreateMutexA(nullptr, TRUE, OneSetupMutexName));
+        ASSERT_TRUE(held);
+        const std::string other = dir_.File("Other");
+        run = Install(script, payload, "/S " + Quoted("/D=" + other));
+        EXPECT_EQ(run.ExitCode, 4u) << run.StandardError;
+        EXPECT_NE(run.StandardError.find("another setup is running"), std::string::npos) << run.StandardError;
+        EXPECT_FALSE(PathExists(other)) << "nothing written";
+        EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, ProductKey(), "Exec"), pgm_ + "Morvane.exe");
+        run = RunProgram(removal);
+        EXPECT_EQ(run.ExitCode, 4u) << "the uninstaller waits its turn too: " << run.StandardError;
+        EXPECT_TRUE(PathExists(pgm_ + "Morvane.exe"));
+        EXPECT_EQ(Entries(), entries);
+        ReleaseMutex(held.get());
+    }
+    run = RunProgram(removal);
+    EXPECT_EQ(run.ExitCode, 0u) << "free again: " << run.StandardError;
+    EXPECT_FALSE(PathExists(pgm_ + "Morvane.exe"));
 }
 
 TEST_F(SilentSetupTest, ExitCodes)

@@ -16,6 +16,7 @@
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
 #include "e2e_support_win.h"
+#include "engine/one_setup.h"
 #include "setup_driver_win.h"
 #include "support/test_support.h"
 #include "util/win_handles.h"
@@ -262,6 +263,17 @@ TEST_F(SetupWindows, ASecondCopyShowsTheDoubleStartMessageAndEnds)
     EXPECT_TRUE(IsWindow(window)) << "the first copy goes on";
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(first.WaitForExit(), 0u);
+
+    // A setup without a window (an unattended one) holds the mutex only.
+    FileHandle held(CreateMutexA(nullptr, TRUE, OneSetupMutexName));
+    ASSERT_TRUE(held);
+    Child third(installer);
+    HWND message = MessageDialog(third);
+    ASSERT_NE(message, nullptr) << DescribeWindows(third);
+    EXPECT_EQ(MessageText(message), "Doppelstart: Es wurde ein anderes laufendes Setup gefunden.");
+    Click(FindComponent(message, MessageOkName));
+    EXPECT_EQ(third.WaitForExit(), 0u);
+    ReleaseMutex(held.get());
 }
 
 TEST_F(SetupWindows, UninstallerOpensOnTheRemovalQuestionInTheListsLanguage)
