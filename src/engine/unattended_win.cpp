@@ -95,6 +95,8 @@ int UnattendedUninstall()
     const std::vector<std::string> list = ReadUninstallList();
     const std::string language = ParamValue(list, "Lng");
     const std::string reminder = ReminderLinkName(language);
+    if (!UninstallEntriesDeletable(list))
+        return Fail(UnattendedScriptErrors, ResolveLineBreaks(TranslateText(RemovalRightsGermanText)));
     if (!DeleteListedMainProgram(list)) return Fail(UnattendedScriptErrors, ResolveLineBreaks(TranslateText(ProgramInUseGermanText)));
     DeleteReminderShortcut(reminder);
     RemoveInstallation(list);

@@ -95,6 +95,15 @@ std::vector<std::string> ReadUninstallList()
     return SplitLines(DecompressString(data));
 }
 
+const char RemovalRightsGermanText[] =
+    "Ihnen fehlen die Rechte zum Entfernen des Programms.#13#Starten Sie die Deinstallation als Administrator.";
+
+bool UninstallEntriesDeletable(const std::vector<std::string>& list)
+{
+    return UninstallEntryDeletable(ParamValue(Engine.CommandLineParams, "UninstallKey")) &&
+           UninstallEntryDeletable(ParamValue(list, "UninstallKey"));
+}
+
 bool DeleteListedMainProgram(const std::vector<std::string>& list)
 {
     const std::string program = ListedMainProgram(list, OwnExecutablePath());
@@ -117,7 +126,7 @@ bool RunUninstall()
 {
     // Read first: a damaged list raises here, before anything is removed.
     const std::vector<std::string> list = ReadUninstallList();
-    if (!DeleteListedMainProgram(list)) return false;
+    if (!UninstallEntriesDeletable(list) || !DeleteListedMainProgram(list)) return false;
     RemoveInstallation(list);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -41,6 +42,17 @@ bool UninstallEntryExists(const std::string& name)
     RegKey key;
     return RegOpenKeyExA(HKEY_LOCAL_MACHINE, (UninstallListKey + name).c_str(), 0, KEY_READ | KEY_WOW64_32KEY,
                          key.receive()) == ERROR_SUCCESS;
+}
+
+// Gives the entry an access list (SDDL); false when that is refused.
+bool SetEntryAccess(const std::string& name, const char* sddl)
+{
+    RegKey key;
+    LocalMemory<void> descriptor;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, (UninstallListKey + name).c_str(), 0, WRITE_DAC | KEY_WOW64_32KEY,
+                         key.receive()) == ERROR_SUCCESS &&
+           ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, descriptor.receive(), nullptr) &&
+           RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor.get()) == ERROR_SUCCESS;
 }
 
 class UninstallerTest : public ::testing::Test {
@@ -150,6 +162,12 @@ TEST_F(UninstallerTest, RunUninstallRemovesFilesFoldersAndEntry)
     Engine.QuietErrors = true;
     Engine.CommandLineParams = {"/uninst", "UninstallKey=ab"};
     UseSectionsFile(dir_.File("uninstall.exe"));
+    // A standard user cannot delete a machine-wide entry; here nobody may.
+    ASSERT_TRUE(SetEntryAccess(keyName, "D:(D;;SD;;;WD)(A;;KA;;;WD)"));
+    EXPECT_FALSE(RunUninstall()) << "the entry cannot be deleted";
+    ASSERT_TRUE(SetEntryAccess(keyName, "D:(A;;KA;;;WD)"));
+    for (const std::string& file : files) EXPECT_TRUE(Exists(file)) << "nothing removed: " << file;
+    EXPECT_TRUE(UninstallEntryExists(keyName));
     {
         // A running program cannot be deleted; opened without sharing it cannot either.
         FileHandle inUse(CreateFileA(files[0].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
