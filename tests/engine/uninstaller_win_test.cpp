@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <shellapi.h>
-#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +10,7 @@
 #include "container/zlib_wrapper.h"
 #include "engine/commands.h"
 #include "engine/engine_state.h"
+#include "support/registry_acl_win.h"
 #include "support/test_support.h"
 #include "util/win_handles.h"
 
@@ -42,17 +42,6 @@ bool UninstallEntryExists(const std::string& name)
     RegKey key;
     return RegOpenKeyExA(HKEY_LOCAL_MACHINE, (UninstallListKey + name).c_str(), 0, KEY_READ | KEY_WOW64_32KEY,
                          key.receive()) == ERROR_SUCCESS;
-}
-
-// Gives the entry an access list (SDDL); false when that is refused.
-bool SetEntryAccess(const std::string& name, const char* sddl)
-{
-    RegKey key;
-    LocalMemory<void> descriptor;
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, (UninstallListKey + name).c_str(), 0, WRITE_DAC | KEY_WOW64_32KEY,
-                         key.receive()) == ERROR_SUCCESS &&
-           ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, descriptor.receive(), nullptr) &&
-           RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor.get()) == ERROR_SUCCESS;
 }
 
 class UninstallerTest : public ::testing::Test {
@@ -163,9 +152,9 @@ TEST_F(UninstallerTest, RunUninstallRemovesFilesFoldersAndEntry)
     Engine.CommandLineParams = {"/uninst", "UninstallKey=ab"};
     UseSectionsFile(dir_.File("uninstall.exe"));
     // A standard user cannot delete a machine-wide entry; here nobody may.
-    ASSERT_TRUE(SetEntryAccess(keyName, "D:(D;;SD;;;WD)(A;;KA;;;WD)"));
+    ASSERT_TRUE(SetMachineKeyAccess(UninstallListKey + keyName, "D:(D;;SD;;;WD)(A;;KA;;;WD)"));
     EXPECT_FALSE(RunUninstall()) << "the entry cannot be deleted";
-    ASSERT_TRUE(SetEntryAccess(keyName, "D:(A;;KA;;;WD)"));
+    ASSERT_TRUE(SetMachineKeyAccess(UninstallListKey + keyName, "D:(A;;KA;;;WD)"));
     for (const std::string& file : files) EXPECT_TRUE(Exists(file)) << "nothing removed: " << file;
     EXPECT_TRUE(UninstallEntryExists(keyName));
     {
