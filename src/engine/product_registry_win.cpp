@@ -77,8 +77,11 @@ bool UninstallEntryDeletable(const std::string& keyName)
     if (!IsEntryName(keyName)) return true;
     // What DeleteUninstallKey needs: the list with full access, the entry
     // with the right to delete it. A missing entry needs nothing.
+    RegKey list = OpenKeyForReading(HKEY_LOCAL_MACHINE, UninstallListKey);
     RegKey entry;
-    const LONG opened = OpenKeyForDeleting(HKEY_LOCAL_MACHINE, std::string(UninstallListKey) + "\\" + keyName, entry);
+    const LONG opened =
+        list ? RegOpenKeyExA(list.get(), keyName.c_str(), 0, DELETE | KEY_READ | KEY_WOW64_32KEY, entry.receive())
+             : ERROR_FILE_NOT_FOUND;
     return opened == ERROR_FILE_NOT_FOUND ||
            (opened == ERROR_SUCCESS && OpenKeyForWriting(HKEY_LOCAL_MACHINE, UninstallListKey));
 }

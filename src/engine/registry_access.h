@@ -21,9 +21,6 @@ extern const char* const UninstallListKey; // "\SOFTWARE\Microsoft\Windows\Curre
 // Opens an existing key for reading, or with full access; an empty RegKey when it fails.
 RegKey OpenKeyForReading(HKEY root, const std::string& path);
 RegKey OpenKeyForWriting(HKEY root, const std::string& path);
-// Opens an existing key with the rights to read and delete it; the system's
-// answer (ERROR_FILE_NOT_FOUND for a missing key).
-LONG OpenKeyForDeleting(HKEY root, const std::string& path, RegKey& key);
 // Opens the key with full access, creating it (and its parents) when missing.
 RegKey CreateKeyForWriting(HKEY root, const std::string& path);
 

@@ -12,17 +12,12 @@ std::string RelativeKeyPath(const std::string& path)
     return path.substr(start);
 }
 
-LONG OpenKey(HKEY root, const std::string& path, REGSAM access, RegKey& key)
-{
-    const LONG result = RegOpenKeyExA(root, RelativeKeyPath(path).c_str(), 0, access | KEY_WOW64_32KEY, key.receive());
-    if (result != ERROR_SUCCESS) key.reset();
-    return result;
-}
-
 RegKey OpenKey(HKEY root, const std::string& path, REGSAM access)
 {
     RegKey key;
-    OpenKey(root, path, access, key);
+    if (RegOpenKeyExA(root, RelativeKeyPath(path).c_str(), 0, access | KEY_WOW64_32KEY, key.receive()) !=
+        ERROR_SUCCESS)
+        key.reset();
     return key;
 }
 
@@ -59,11 +54,6 @@ RegKey OpenKeyForReading(HKEY root, const std::string& path)
 RegKey OpenKeyForWriting(HKEY root, const std::string& path)
 {
     return OpenKey(root, path, KEY_ALL_ACCESS);
-}
-
-LONG OpenKeyForDeleting(HKEY root, const std::string& path, RegKey& key)
-{
-    return OpenKey(root, path, DELETE | KEY_READ, key);
 }
 
 RegKey CreateKeyForWriting(HKEY root, const std::string& path)
