@@ -1,4 +1,4 @@
-# zlib, libjpeg and GoogleTest, as installed by scripts/install-deps.sh.
+# zlib and GoogleTest, as installed by scripts/install-deps.sh.
 
 # Runs one of the scripts/build-*.sh that cross-build a library from Debian's
 # source package into build/deps/<triplet>.
@@ -13,19 +13,14 @@ endfunction()
 
 if(WIN32)
   # Static archives only: the executables must run without DLLs beside them.
-  # zlib and libjpeg are cross-built for size from Debian's source packages by
-  # scripts/build-zlib.sh and build-libjpeg.sh, which return at once when the
-  # library is there with its settings.
+  # zlib is cross-built for size from Debian's source package by
+  # scripts/build-zlib.sh, which returns at once when the library is there
+  # with its settings.
   set(SETUP_DEPS_PREFIX ${PROJECT_SOURCE_DIR}/build/deps/${SETUP_TRIPLET})
   setup_cross_build(build-zlib.sh)
   add_library(setup_zlib INTERFACE)
   target_link_libraries(setup_zlib INTERFACE ${SETUP_DEPS_PREFIX}/lib/libz.a)
   target_include_directories(setup_zlib INTERFACE ${SETUP_DEPS_PREFIX}/include)
-
-  setup_cross_build(build-libjpeg.sh)
-  add_library(setup_jpeg INTERFACE)
-  target_link_libraries(setup_jpeg INTERFACE ${SETUP_DEPS_PREFIX}/lib/libjpeg.a)
-  target_include_directories(setup_jpeg INTERFACE ${SETUP_DEPS_PREFIX}/include)
 
   set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh
       CACHE FILEPATH "Runs Windows test programs under Wine" FORCE)
@@ -33,9 +28,6 @@ else()
   find_package(ZLIB REQUIRED)
   add_library(setup_zlib INTERFACE)
   target_link_libraries(setup_zlib INTERFACE ZLIB::ZLIB)
-  find_package(JPEG REQUIRED)
-  add_library(setup_jpeg INTERFACE)
-  target_link_libraries(setup_jpeg INTERFACE JPEG::JPEG)
 endif()
 
 # GoogleTest from Debian's source package, built for each target.

@@ -6,7 +6,7 @@ packages=(
   cmake make ninja-build pkg-config g++ git
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine64 xvfb xauth
-  zlib1g-dev libz-mingw-w64-dev libjpeg62-turbo-dev libdeflate-dev
+  zlib1g-dev libz-mingw-w64-dev libdeflate-dev
   googletest libgtest-dev
   dpkg-dev nasm
   nsis time
@@ -24,7 +24,7 @@ done
 need_src=0
 grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ /etc/apt/sources.list 2>/dev/null || need_src=1
 if [ "$need_src" = 1 ] && [ -f /etc/apt/sources.list.d/debian.sources ]; then
-  # apt-get source needs deb-src entries beside the deb ones (libjpeg-turbo is cross-built from source).
+  # apt-get source needs deb-src entries beside the deb ones (zlib and others are cross-built from source).
   sed -i 's/^Types: deb$/Types: deb deb-src/' /etc/apt/sources.list.d/debian.sources
 fi
 

@@ -1,12 +1,9 @@
 #include "app/jpeg_background_win.h"
 
-#include <csetjmp>
-#include <cstdio>
-#include <utility>
+#include <objbase.h>
+#include <wincodec.h>
 
-// jpeglib.h needs size_t and FILE declared first.
-#include <jerror.h>
-#include <jpeglib.h>
+#include <utility>
 
 namespace {
 
@@ -14,144 +11,80 @@ namespace {
 // not make us ask for gigabytes.
 constexpr long long MaxPixels = 64LL * 1024 * 1024;
 
-// libjpeg's default error handler ends the process; this one jumps back to
-// the decoder instead, which then fails cleanly.
-struct ErrorManager {
-    jpeg_error_mgr base;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
+// The two identifiers of the Imaging Component that are not interfaces, kept
+// here so that no GUID library is linked for them.
+constexpr GUID ImagingFactoryClass = {0xcacaf262, 0x9370, 0x4615, {0xa1, 0x3b, 0x9f, 0x55, 0x39, 0xda, 0x4c, 0x0a}};
+constexpr GUID PixelFormat32bppBGR = {0x6fddc324, 0x4e03, 0x4bfe, {0xb1, 0x85, 0x3d, 0x77, 0x76, 0x8d, 0xc9, 0x0e}};
+
+// Owns one reference of a COM object.
+template <class T>
+class ComRef {
+public:
+    ComRef() = default;
+    ~ComRef() { if (object_) object_->Release(); }
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+    T** Out() { return &object_; }
+    T* operator->() const { return object_; }
+    T* get() const { return object_; }
+
+private:
+    T* object_ = nullptr;
 };
 
-extern "C" void JumpOnError(j_common_ptr info)
+// COM for this thread while decoding: the window's thread has it already
+// (then this only counts up and down), a test thread may not.
+class ComScope {
+public:
+    ComScope() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComScope() { if (initialized_) CoUninitialize(); }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    bool initialized_;
+};
+
+// A JPEG starts with its start-of-image marker and ends with its end-of-image
+// marker. The system's decoders fill a cut-off picture with grey and call it
+// a success; a background cut short is refused instead.
+bool IsWholeJpeg(const std::string& bytes)
 {
-    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
-    manager->base.format_message(info, manager->message);
-    std::longjmp(manager->jump, 1);
+    return bytes.size() >= 4 && bytes.compare(0, 2, "\xFF\xD8") == 0 && bytes.compare(bytes.size() - 2, 2, "\xFF\xD9") == 0;
 }
 
-// Warnings mean corrupt data; the first one is kept as the message, nothing is
-// written to stderr.
-extern "C" void KeepFirstWarning(j_common_ptr info, int level)
+// The decoder proper: the Windows Imaging Component reads the picture from
+// memory and converts whatever it holds (grey, colour, CMYK) to 32-bit BGR
+// straight into the DIB section. Returns a message, empty on success.
+const char* DecodeInto(const std::string& bytes, DibSection& picture)
 {
-    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
-    if (level < 0) {
-        if (manager->base.num_warnings == 0) manager->base.format_message(info, manager->message);
-        ++manager->base.num_warnings;
-    }
-}
-
-// Source manager over bytes in memory.
-extern "C" void InitSource(j_decompress_ptr) {}
-extern "C" void TermSource(j_decompress_ptr) {}
-
-// Called only when the data ran out before the picture ended.
-extern "C" boolean FillInputBuffer(j_decompress_ptr info)
-{
-    ERREXIT(info, JERR_INPUT_EOF);
-    return FALSE;
-}
-
-extern "C" void SkipInputData(j_decompress_ptr info, long count)
-{
-    if (count <= 0) return;
-    jpeg_source_mgr* source = info->src;
-    if (static_cast<unsigned long>(count) > source->bytes_in_buffer) ERREXIT(info, JERR_INPUT_EOF);
-    source->next_input_byte += count;
-    source->bytes_in_buffer -= static_cast<std::size_t>(count);
-}
-
-void UseMemorySource(jpeg_decompress_struct& info, jpeg_source_mgr& source, const std::string& bytes)
-{
-    source.next_input_byte = reinterpret_cast<const JOCTET*>(bytes.data());
-    source.bytes_in_buffer = bytes.size();
-    source.init_source = InitSource;
-    source.fill_input_buffer = FillInputBuffer;
-    source.skip_input_data = SkipInputData;
-    source.resync_to_restart = jpeg_resync_to_restart;
-    source.term_source = TermSource;
-    info.src = &source;
-}
-
-void StoreRow(const JSAMPLE* samples, const jpeg_decompress_struct& info, bool invertedCmyk, std::uint8_t* pixels)
-{
-    for (JDIMENSION x = 0; x < info.output_width; ++x, pixels += 4) {
-        std::uint8_t red, green, blue;
-        switch (info.out_color_space) {
-        case JCS_GRAYSCALE:
-            red = green = blue = samples[x];
-            break;
-        case JCS_CMYK: {
-            const JSAMPLE* p = samples + 4 * x;
-            // Adobe writes CMYK inverted: 255 means no ink.
-            auto c = invertedCmyk ? p[0] : 255 - p[0];
-            auto m = invertedCmyk ? p[1] : 255 - p[1];
-            auto y = invertedCmyk ? p[2] : 255 - p[2];
-            auto k = invertedCmyk ? p[3] : 255 - p[3];
-            red = static_cast<std::uint8_t>(c * k / 255);
-            green = static_cast<std::uint8_t>(m * k / 255);
-            blue = static_cast<std::uint8_t>(y * k / 255);
-            break;
-        }
-        default: {
-            const JSAMPLE* p = samples + 3 * x;
-            red = p[0];
-            green = p[1];
-            blue = p[2];
-            break;
-        }
-        }
-        pixels[0] = blue;
-        pixels[1] = green;
-        pixels[2] = red;
-        pixels[3] = 0;
-    }
-}
-
-// The decoder proper. Between setjmp and the end only plain C data lives in
-// this frame, so the jump back skips no destructor.
-bool DecodeInto(const std::string& bytes, DibSection& picture, char* message)
-{
-    jpeg_decompress_struct info;
-    ErrorManager errors;
-    jpeg_source_mgr source;
-    info.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = JumpOnError;
-    errors.base.emit_message = KeepFirstWarning;
-    errors.message[0] = '\0';
-    if (setjmp(errors.jump)) {
-        jpeg_destroy_decompress(&info);
-        lstrcpynA(message, errors.message, JMSG_LENGTH_MAX);
-        return false;
-    }
-    jpeg_create_decompress(&info);
-    UseMemorySource(info, source, bytes);
-    jpeg_read_header(&info, TRUE);
-    switch (info.jpeg_color_space) {
-    case JCS_GRAYSCALE: info.out_color_space = JCS_GRAYSCALE; break;
-    case JCS_CMYK:
-    case JCS_YCCK: info.out_color_space = JCS_CMYK; break;
-    default: info.out_color_space = JCS_RGB; break;
-    }
-    jpeg_calc_output_dimensions(&info);
-    if (static_cast<long long>(info.output_width) * info.output_height > MaxPixels)
-        ERREXIT(&info, JERR_IMAGE_TOO_BIG);
-    jpeg_start_decompress(&info);
-    if (!picture.Create(static_cast<int>(info.output_width), static_cast<int>(info.output_height)))
-        ERREXIT(&info, JERR_OUT_OF_MEMORY);
-    JSAMPARRAY row = info.mem->alloc_sarray(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                            info.output_width * static_cast<JDIMENSION>(info.output_components), 1);
-    bool invertedCmyk = info.saw_Adobe_marker != FALSE;
-    while (info.output_scanline < info.output_height) {
-        int y = static_cast<int>(info.output_scanline);
-        if (jpeg_read_scanlines(&info, row, 1) != 1) ERREXIT(&info, JERR_INPUT_EOF);
-        StoreRow(row[0], info, invertedCmyk, picture.Row(y));
-        if (errors.base.num_warnings > 0) break;
-    }
-    if (errors.base.num_warnings == 0) jpeg_finish_decompress(&info);
-    bool clean = errors.base.num_warnings == 0;
-    if (!clean) lstrcpynA(message, errors.message, JMSG_LENGTH_MAX);
-    jpeg_destroy_decompress(&info);
-    return clean;
+    if (!IsWholeJpeg(bytes)) return "not a complete JPEG picture";
+    ComScope com;
+    ComRef<IWICImagingFactory> factory;
+    ComRef<IWICStream> stream;
+    ComRef<IWICBitmapDecoder> decoder;
+    ComRef<IWICBitmapFrameDecode> frame;
+    ComRef<IWICFormatConverter> converter;
+    if (FAILED(CoCreateInstance(ImagingFactoryClass, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWICImagingFactory),
+                                reinterpret_cast<void**>(factory.Out()))))
+        return "the system's picture decoder is missing";
+    UINT width = 0, height = 0;
+    if (FAILED(factory->CreateStream(stream.Out())) ||
+        FAILED(stream->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data())),
+                                            static_cast<DWORD>(bytes.size()))) ||
+        FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                                decoder.Out())) ||
+        FAILED(decoder->GetFrame(0, frame.Out())) || FAILED(frame->GetSize(&width, &height)))
+        return "unreadable JPEG data";
+    if (static_cast<long long>(width) * height > MaxPixels || !picture.Create(static_cast<int>(width), static_cast<int>(height)))
+        return "picture too large";
+    const UINT stride = width * 4;
+    if (FAILED(factory->CreateFormatConverter(converter.Out())) ||
+        FAILED(converter->Initialize(frame.get(), PixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                     WICBitmapPaletteTypeCustom)) ||
+        FAILED(converter->CopyPixels(nullptr, stride, stride * height, picture.Row(0))))
+        return "unreadable JPEG data";
+    return "";
 }
 
 // Owners for the memory device contexts used while painting.
@@ -247,13 +180,9 @@ std::uint32_t DibSection::Pixel(int x, int y) const
 
 bool DecodeJpeg(const std::string& bytes, DibSection& picture, std::string& error)
 {
-    char message[JMSG_LENGTH_MAX] = "";
-    if (DecodeInto(bytes, picture, message)) {
-        error.clear();
-        return true;
-    }
+    error = DecodeInto(bytes, picture);
+    if (error.empty()) return true;
     picture.Reset();
-    error = message[0] ? message : "unreadable JPEG data";
     return false;
 }
 

@@ -1,13 +1,14 @@
 #pragma once
-// The main window's background picture: a JPEG decoded with libjpeg into a
-// 32-bit DIB section and painted stretched (aspect ratio not kept) to the
+// The main window's background picture: a JPEG decoded by the system (the
+// Windows Imaging Component) into a 32-bit DIB section and painted stretched (aspect ratio not kept) to the
 // client area.
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
 
-// Owns a top-down 32-bit DIB section; each pixel is blue, green, red, 0.
+// Owns a top-down 32-bit DIB section; each pixel is blue, green, red and an
+// unused byte.
 class DibSection {
 public:
     DibSection() = default;
@@ -39,8 +40,8 @@ private:
 };
 
 // Decodes JPEG bytes (greyscale, colour or CMYK). Bad data never ends the
-// process: a corrupt, truncated or unsupported picture gives false, an empty
-// picture and libjpeg's message in error.
+// process: a truncated, corrupt or unsupported picture gives false, an empty
+// picture and a message in error.
 bool DecodeJpeg(const std::string& bytes, DibSection& picture, std::string& error);
 
 // The bytes of the module's RCDATA resource with this id; empty when missing.

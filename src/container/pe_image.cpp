@@ -1,5 +1,7 @@
 #include "container/pe_image.h"
 
+#include <algorithm>
+
 namespace {
 
 const std::size_t SecurityDirectoryIndex = 4;
@@ -8,6 +10,9 @@ struct PeFields {
     std::size_t ChecksumAt = 0;
     std::size_t SecurityEntryAt = 0;
     bool HasSecurityEntry = false;
+    std::size_t PeAt = 0;
+    std::size_t OptionalAt = 0;
+    std::size_t OptionalSize = 0;
 };
 
 std::uint32_t ReadU32(const std::string& bytes, std::size_t at)
@@ -52,6 +57,9 @@ bool FindPeFields(const std::string& image, PeFields& fields)
     // The checksum (at 64) and the directory count must lie inside both the
     // declared optional header and the bytes.
     if (optionalSize < countAt + 4 || image.size() - optionalAt < countAt + 4) return false;
+    fields.PeAt = pe;
+    fields.OptionalAt = optionalAt;
+    fields.OptionalSize = optionalSize;
     fields.ChecksumAt = optionalAt + 64;
     const std::uint32_t count = ReadU32(image, optionalAt + countAt);
     const std::size_t entryAt = directoriesAt + SecurityDirectoryIndex * 8;
@@ -61,7 +69,31 @@ bool FindPeFields(const std::string& image, PeFields& fields)
     return true;
 }
 
+// The end of the headers and of every section's raw data in the file; false
+// when the section table does not lie wholly inside the bytes.
+bool FindImageEnd(const std::string& image, const PeFields& fields, std::uint64_t& end)
+{
+    const std::size_t count = ReadU16(image, fields.PeAt + 6);
+    const std::uint64_t tableAt = std::uint64_t(fields.OptionalAt) + fields.OptionalSize;
+    const std::uint64_t tableEnd = tableAt + 40 * count;
+    if (tableEnd > image.size()) return false;
+    end = std::max<std::uint64_t>(tableEnd, ReadU32(image, fields.OptionalAt + 60)); // SizeOfHeaders
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t at = static_cast<std::size_t>(tableAt) + 40 * i;
+        const std::uint32_t rawSize = ReadU32(image, at + 16);
+        if (rawSize > 0) end = std::max<std::uint64_t>(end, std::uint64_t(ReadU32(image, at + 20)) + rawSize);
+    }
+    return true;
+}
+
 } // namespace
+
+bool PeImageEnd(const std::string& image, std::uint64_t& end)
+{
+    end = 0;
+    PeFields fields;
+    return FindPeFields(image, fields) && FindImageEnd(image, fields, end);
+}
 
 bool PeSecurityDirectory(const std::string& image, std::uint32_t& offset, std::uint32_t& size)
 {
@@ -77,9 +109,12 @@ bool PeCertificateEndsFile(const std::string& image, std::size_t& certificateOff
 {
     certificateOffset = 0;
     std::uint32_t offset, size;
-    if (!PeSecurityDirectory(image, offset, size) || offset == 0 || size == 0) return false;
-    // A certificate table starts behind the headers and runs exactly to the end.
-    if (offset < 0x40 || offset > image.size() || image.size() - offset != size) return false;
+    std::uint64_t imageEnd;
+    if (!PeSecurityDirectory(image, offset, size) || offset == 0 || size == 0 || !PeImageEnd(image, imageEnd))
+        return false;
+    // A certificate table starts behind the program's last raw data and runs
+    // exactly to the end.
+    if (offset < imageEnd || offset > image.size() || image.size() - offset != size) return false;
     certificateOffset = offset;
     return true;
 }
@@ -116,16 +151,19 @@ bool PeComputedChecksum(const std::string& image, std::uint32_t& checksum)
     checksum = 0;
     PeFields fields;
     if (!FindPeFields(image, fields) || image.size() > 0xFFFFFFFFu) return false;
+    // The field's bytes count as zero wherever they fall: an odd header
+    // offset puts them across three words.
+    const auto byteAt = [&](std::size_t at) -> unsigned {
+        return at - fields.ChecksumAt < 4 ? 0 : static_cast<unsigned char>(image[at]);
+    };
     std::uint64_t sum = 0;
     const std::size_t words = image.size() / 2;
     for (std::size_t i = 0; i < words; ++i) {
-        const std::size_t at = 2 * i;
-        if (at >= fields.ChecksumAt && at < fields.ChecksumAt + 4) continue;
-        sum += ReadU16(image, at);
+        sum += byteAt(2 * i) | (byteAt(2 * i + 1) << 8);
         // Folding now and then keeps the sum far from overflow.
         if ((i & 0xFFFF) == 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);
     }
-    if (image.size() % 2 != 0) sum += static_cast<unsigned char>(image.back());
+    if (image.size() % 2 != 0) sum += byteAt(image.size() - 1);
     while (sum > 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);
     checksum = static_cast<std::uint32_t>(sum + image.size());
     return true;

@@ -8,6 +8,11 @@
 #include <cstdint>
 #include <string>
 
+// Where the headers and the raw data of the program's sections end in the
+// file (a certificate table or appended data lies behind). False when the
+// bytes hold no valid PE header with its whole section table.
+bool PeImageEnd(const std::string& image, std::uint64_t& end);
+
 // The security directory entry (data directory 4). Its "address" is a file
 // offset, not an RVA. False when the bytes are not a PE image or the entry is
 // missing from the header; an image without a certificate gives true, 0, 0.

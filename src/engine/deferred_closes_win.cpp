@@ -17,7 +17,7 @@ TClosingPool* ActivePool = nullptr;
 
 std::uint32_t FinishOne(const TPendingClose& item)
 {
-    return FinishFileWrite(reinterpret_cast<HANDLE>(item.Handle), item.Path, item.Replacing);
+    return FinishFileWrite(reinterpret_cast<HANDLE>(item.Handle), item.Path, item.Temporary, item.Replacing);
 }
 
 bool Report(const std::vector<TCloseFailure>& failures)
@@ -57,9 +57,9 @@ bool ReportFinishedWrites()
     return !ActivePool || Report(ActivePool->TakeFailures());
 }
 
-bool DeferFinish(void* handle, const std::string& path, bool replacing)
+bool DeferFinish(void* handle, const std::string& path, const std::string& temporary, bool replacing)
 {
     if (!ActivePool) return false;
-    ActivePool->Add(reinterpret_cast<std::uintptr_t>(handle), path, replacing);
+    ActivePool->Add(reinterpret_cast<std::uintptr_t>(handle), path, temporary, replacing);
     return true;
 }

@@ -62,6 +62,14 @@ void RecordWrittenSize(const std::string& path, std::uint64_t size)
         WrittenSizes().emplace(std::hash<std::string>()(key), written);
 }
 
+// A file written before in this run is in place (or reported) before the path
+// is looked at again: a second write would otherwise race its move, and a kept
+// file would not be seen yet. False when finishing a file failed.
+bool SettleEarlierWrite(const std::string& path)
+{
+    return Engine.WrittenFiles.empty() || !FindWrittenSize(CaseInsensitiveKey(path)) || FinishPendingWrites();
+}
+
 } // namespace
 
 void ForgetWrittenFile(const std::string& path)
@@ -116,9 +124,11 @@ bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
         return false;
     }
     // The payload has moved on already, so a kept file does not shift the next piece.
+    // A kept file written earlier in this run counts once it is in place.
+    if (keepExisting && !SettleEarlierWrite(name)) return false;
     const bool kept = keepExisting && FileExists(name);
     if (kept) RunLogFile(name, "kept");
-    const bool result = kept ? true : WriteWholeFile(name, piece.Data, piece.Size);
+    const bool result = kept ? true : WriteWholeFile(name, piece.Data, piece.Size, keepExisting);
     if (Engine.MainProgram.empty() && LowerCaseExtension(name) == ".exe") Engine.MainProgram = name;
     return result;
 }
@@ -128,19 +138,15 @@ bool WriteWholeFile(const std::string& path, const std::string& data)
     return WriteWholeFile(path, data.data(), data.size());
 }
 
-bool WriteWholeFile(const std::string& path, const char* data, std::size_t size)
+bool WriteWholeFile(const std::string& path, const char* data, std::size_t size, bool newThroughTemporary)
 {
-    // A file the closing threads could not finish stops the run here. A file
-    // written twice waits for its first write to be in place: both use one
-    // temporary name.
-    if (!ReportFinishedWrites()) return false;
-    if (!Engine.WrittenFiles.empty() && FindWrittenSize(CaseInsensitiveKey(path)) && !FinishPendingWrites())
-        return false;
+    // A file the closing threads could not finish stops the run here.
+    if (!ReportFinishedWrites() || !SettleEarlierWrite(path)) return false;
     EnsureFolder(FolderPartOf(path)); // a failure shows when the file cannot be created
     // A file that exists is written under a temporary name and moved over it,
     // so that an interruption leaves the old file or the new one.
     TFileWrite write;
-    if (const DWORD error = BeginFileWrite(path, write)) {
+    if (const DWORD error = BeginFileWrite(path, write, newThroughTemporary)) {
         NoteWriteFailure(path, error);
         AddError("Write Error: " + path);
         return false;
@@ -160,10 +166,9 @@ bool WriteWholeFile(const std::string& path, const char* data, std::size_t size)
     }
     // Closing (and moving into place) goes to the closing threads when they
     // run; a failure there is reported later and takes the path out again.
-    const bool replacing = write.Replacing;
     HANDLE file = write.File.release();
-    if (!DeferFinish(file, path, replacing)) {
-        if (const DWORD error = FinishFileWrite(file, path, replacing)) {
+    if (!DeferFinish(file, path, write.Temporary, write.Replacing)) {
+        if (const DWORD error = FinishFileWrite(file, path, write.Temporary, write.Replacing)) {
             NoteWriteFailure(path, error);
             AddError("Write Error: " + path);
             return false;

@@ -62,10 +62,7 @@ public:
     }
     void RemoveEmptyFolder(const std::string& path) override
     {
-        if (IsAmong(protected_, path)) return;
-        // What an interrupted installation left under temporary names would keep the folder.
-        RemoveTemporaryLeftovers(WithoutTrailingBackslashes(path));
-        if (RemoveDirectoryA(path.c_str())) RunLogLine("folder: " + path + ": removed");
+        if (!IsAmong(protected_, path) && RemoveDirectoryA(path.c_str())) RunLogLine("folder: " + path + ": removed");
     }
 
 private:
@@ -79,15 +76,16 @@ bool IsProtectedShellFolder(const std::string& path)
     return IsAmong(ProtectedShellFolders(), path);
 }
 
-void BuildUninstaller()
+bool BuildUninstaller()
 {
-    if (Engine.UninstallerPath.empty() || OwnImagePart.empty()) return;
+    if (Engine.UninstallerPath.empty() || OwnImagePart.empty()) return true;
     SetListValue(Engine.UninstallInfo, "Lng", Engine.LanguageCode);
     const std::string list = BuildUninstallListText(Engine.UninstallInfo, Engine.WrittenFiles, Engine.CreatedFolders);
     std::string sections = MakeSection(SectionBeginningMark, std::string());
     if (!Engine.LanguageFileText.empty()) sections += MakeSection(SectionSetupLng, Engine.LanguageFileText);
     sections += MakeSection(SectionUninst, CompressString(list, LevelDefault));
-    WriteWholeFile(Engine.UninstallerPath, UnsignedPeFile(OwnImagePart, sections));
+    // A failure is in ErrorText ("Write Error: "), and so fails the run.
+    return WriteWholeFile(Engine.UninstallerPath, UnsignedPeFile(OwnImagePart, sections));
 }
 
 std::vector<std::string> ReadUninstallList()
@@ -106,6 +104,15 @@ std::vector<std::string> ReadUninstallList()
         NoteFailure(UnattendedInstallerDamaged); // found before anything is removed
         throw;
     }
+}
+
+const char RemovalRightsGermanText[] =
+    "Ihnen fehlen die Rechte zum Entfernen des Programms.#13#Starten Sie die Deinstallation als Administrator.";
+
+bool UninstallEntriesDeletable(const std::vector<std::string>& list)
+{
+    return UninstallEntryDeletable(ParamValue(Engine.CommandLineParams, "UninstallKey")) &&
+           UninstallEntryDeletable(ParamValue(list, "UninstallKey"));
 }
 
 bool DeleteListedMainProgram(const std::vector<std::string>& list)
@@ -129,6 +136,11 @@ void RemoveInstallation(const std::vector<std::string>& list)
     // the list while its command line names the new one; either is removed.
     DeleteUninstallKey(ParamValue(list, "UninstallKey"));
     RunLogLine("language: " + ParamValue(list, "Lng"));
+    // What an interrupted installation left under temporary names would keep a
+    // folder. Only the folders the installation wrote files to are searched.
+    for (const std::string& line : list)
+        if (line.compare(0, 5, "file=") == 0)
+            RemoveTemporaryLeftovers(WithoutTrailingBackslashes(FolderPartOf(line.substr(5))));
     TFileSystemActions actions;
     RunUninstallPasses(list, actions);
 }
@@ -137,7 +149,7 @@ bool RunUninstall()
 {
     // Read first: a damaged list raises here, before anything is removed.
     const std::vector<std::string> list = ReadUninstallList();
-    if (!DeleteListedMainProgram(list)) return false;
+    if (!UninstallEntriesDeletable(list) || !DeleteListedMainProgram(list)) return false;
     RemoveInstallation(list);
     return true;
 }

@@ -29,16 +29,16 @@ const std::size_t OptionalAt = PeAt + 24;
 
 // A header of the given kind with 16 data directories, followed by filler
 // bytes up to size.
-std::string CraftedImage(bool plus, std::size_t size = 0x400)
+std::string CraftedImage(bool plus, std::size_t size = 0x400, std::size_t peAt = PeAt)
 {
     std::string image(size, '\0');
     image[0] = 'M';
     image[1] = 'Z';
-    Put32(image, 0x3C, PeAt);
-    image.replace(PeAt, 4, std::string("PE\0\0", 4));
-    Put16(image, PeAt + 20, plus ? 240 : 224);
-    Put16(image, OptionalAt, plus ? 0x20B : 0x10B);
-    Put32(image, OptionalAt + (plus ? 108 : 92), 16);
+    Put32(image, 0x3C, static_cast<std::uint32_t>(peAt));
+    image.replace(peAt, 4, std::string("PE\0\0", 4));
+    Put16(image, peAt + 20, plus ? 240 : 224);
+    Put16(image, peAt + 24, plus ? 0x20B : 0x10B);
+    Put32(image, peAt + 24 + (plus ? 108 : 92), 16);
     for (std::size_t i = 0x200; i < size; ++i) image[i] = static_cast<char>(i * 7 + 3);
     return image;
 }
@@ -161,6 +161,47 @@ TEST(PeImage, ChecksumIgnoresItsOwnFieldCountsEveryByteAndTheLength)
     }
 }
 
+TEST(PeImage, AnOddHeaderOffsetKeepsTheChecksumAndATableInsideTheProgramIsNoSignature)
+{
+    // At an odd offset the checksum field spans three words; its bytes still
+    // count as zero, as when the file is read piece by piece.
+    std::string odd = CraftedImage(true, 0x1000, 0x81);
+    const std::size_t field = 0x81 + 24 + 64;
+    Put16(odd, field + 4, 0x0202); // the word behind the field counts
+    TPeChecksum pieces;
+    pieces.Add(odd.data(), odd.size());
+    std::uint32_t whole, withField;
+    ASSERT_TRUE(PeComputedChecksum(odd, whole));
+    EXPECT_EQ(whole, pieces.Finish());
+    Put32(odd, field, 0xA5A5A5A5);
+    ASSERT_TRUE(PeComputedChecksum(odd, withField));
+    EXPECT_EQ(withField, whole) << "the field counts as zero";
+
+    for (const bool plus : {false, true}) {
+        SCOPED_TRACE(plus ? "PE32+" : "PE32");
+        // One section whose raw data fills 0x200 to 0x400.
+        std::string image = CraftedImage(plus, 0x600);
+        const std::size_t table = OptionalAt + (plus ? 240 : 224);
+        Put16(image, PeAt + 6, 1);
+        Put32(image, table + 16, 0x200);
+        Put32(image, table + 20, 0x200);
+        std::uint64_t end;
+        ASSERT_TRUE(PeImageEnd(image, end));
+        EXPECT_EQ(end, 0x400u);
+        for (const std::uint32_t start : {std::uint32_t(0x40), std::uint32_t(table), std::uint32_t(0x3F8), std::uint32_t(0x400)}) {
+            std::string file = image;
+            Put32(file, SecurityEntryAt(plus), start);
+            Put32(file, SecurityEntryAt(plus) + 4, static_cast<std::uint32_t>(file.size() - start));
+            std::size_t at;
+            EXPECT_EQ(PeCertificateEndsFile(file, at), start == 0x400) << start;
+            EXPECT_EQ(DropPeCertificate(file), start == 0x400) << start;
+        }
+        // A section table that runs past the bytes: no valid header.
+        Put16(image, PeAt + 6, 40);
+        EXPECT_FALSE(PeImageEnd(image, end));
+    }
+}
+
 TEST(PeImage, BrokenHeadersGiveFalseAndAreLeftAlone)
 {
     const std::string good = CraftedImage(true);
@@ -233,6 +274,8 @@ TEST(PeImage, TheBuiltStubsAreUnsignedAndTakeAChecksum)
         ASSERT_TRUE(PeStoredChecksum(image, stored));
         ASSERT_TRUE(PeComputedChecksum(image, computed));
         EXPECT_EQ(stored, computed);
+        std::uint64_t end;
+        EXPECT_TRUE(PeImageEnd(image, end) && end == image.size()) << target << ": raw data ends the file";
         EXPECT_GT(stored, image.size()) << target << ": a real program's words do not sum to zero";
     }
     if (checked == 0) GTEST_SKIP() << "no Windows programs built yet (make builds them)";

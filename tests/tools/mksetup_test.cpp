@@ -17,6 +17,7 @@
 #include "mksetup/package_reader.h"
 #include "mksetup/tool_error.h"
 #include "support/test_support.h"
+#include "pe_stub.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ public:
     PackageFolder()
     {
         std::filesystem::create_directories(dir_.Path() / "Templates" / "en");
-        WriteTestFile(File("Setup.exe"), "MZ" + MakeTestBytes(3000, false, 7));
+        WriteTestFile(File("Setup.exe"), PeStub());
         WriteTestFile(File("Morvane.exe"), "MZ" + MakeTestBytes(20000, true, 1));
         WriteTestFile(File("Picture.jpg"), MakeTestBytes(5000, false, 2));
         WriteTestFile(File("Data.ada"), MakeTestBytes(700, true, 3));
@@ -102,15 +103,17 @@ TEST(Mksetup, RoundTripPackVerifyExtractGivesTheSameBytes)
     for (const auto& [source, written] : files)
         EXPECT_EQ(ReadTestFile(target.File(written)), ReadTestFile(folder.File(source))) << written;
 
-    // The installer is the stub, then the four sections in their order.
+    // The installer is the stub (its header's checksum set, a pad byte for an
+    // even length), then the four sections in their order.
     const std::string installer = ReadTestFile(folder.File("Setup-Morvane.exe"));
     const std::string stub = ReadTestFile(folder.File("Setup.exe"));
-    EXPECT_EQ(installer.compare(0, stub.size(), stub), 0);
+    EXPECT_EQ(installer.compare(0x200, stub.size() - 0x200, stub, 0x200), 0);
+    const std::size_t imageSize = stub.size() + (installer[stub.size()] == '\0' ? 1 : 0);
     const RunResult listed = RunMksetup({"list", folder.File("Setup-Morvane.exe")});
     const std::size_t begin = listed.Out.find("Section:BeginningMark"), cmd = listed.Out.find("Section:Setup.cmd"),
                       bin = listed.Out.find("Section:Setup.bin");
     EXPECT_TRUE(begin != std::string::npos && cmd > begin && bin > cmd && bin != std::string::npos) << listed.Out;
-    EXPECT_NE(listed.Out.find("image: " + std::to_string(stub.size()) + " bytes"), std::string::npos) << listed.Out;
+    EXPECT_NE(listed.Out.find("image: " + std::to_string(imageSize) + " bytes"), std::string::npos) << listed.Out;
 }
 
 TEST(Mksetup, TheScriptCarriesSizesAndTheRuntimeReadsEveryStream)
@@ -203,7 +206,7 @@ TEST(Mksetup, ALanguageFileBecomesUtf16AndAStubsOldSectionsAreDropped)
     EXPECT_EQ(Section(second, SectionSetupLng), utf16);
     std::string image, sections;
     SplitAtBeginMarker(first, image, sections);
-    EXPECT_EQ(second.compare(0, image.size() + 27, first, 0, image.size() + 27), 0);
+    EXPECT_EQ(second.compare(0x200, image.size() + 27 - 0x200, first, 0x200, image.size() + 27 - 0x200), 0);
     EXPECT_EQ(RunMksetup({"verify", folder.File("second.exe")}).Code, ExitOk);
 
     WriteTestFile(folder.File("Setup.lng"), "DE=Schl\xFCssel");
@@ -305,7 +308,7 @@ TEST(Mksetup, UninstallersAreListedVerifiedAndTheirListShown)
     TempDir dir;
     const std::string list = "UninstallKey=Morvane 2012-01-31 14.05.09\r\nLng=EN\r\nfile=C:\\P\\a.txt\r\n"
                              "file=C:\\P\\b.ada\r\ndir=C:\\P\r\n";
-    const std::string uninstaller = "MZ image" + MakeSection(SectionBeginningMark, "") +
+    const std::string uninstaller = PeStub() + MakeSection(SectionBeginningMark, "") +
                                     MakeSection(SectionSetupLng, std::string("\xFF\xFE" "D\0E\0", 6)) +
                                     MakeSection(SectionUninst, CompressString(list, LevelDefault));
     WriteTestFile(dir.File("uninstall.exe"), uninstaller);
@@ -315,7 +318,7 @@ TEST(Mksetup, UninstallersAreListedVerifiedAndTheirListShown)
     EXPECT_NE(verified.Out.find("uninstaller OK"), std::string::npos);
     EXPECT_NE(verified.Out.find("2 files and 1 folder"), std::string::npos) << verified.Out;
     const RunResult listed = RunMksetup({"list", dir.File("uninstall.exe")});
-    EXPECT_NE(listed.Out.find("8           0           Section:BeginningMark"), std::string::npos) << listed.Out;
+    EXPECT_NE(listed.Out.find("1024        0           Section:BeginningMark"), std::string::npos) << listed.Out;
     EXPECT_NE(listed.Out.find("Section:Uninst"), std::string::npos) << listed.Out;
     EXPECT_EQ(RunMksetup({"script", dir.File("uninstall.exe")}).Code, ExitBadInstaller);
     EXPECT_EQ(RunMksetup({"extract", dir.File("uninstall.exe"), "-o", dir.File("x")}).Code, ExitBadInstaller);
@@ -359,24 +362,11 @@ TEST(Mksetup, CommandLineMistakesAreUsageErrorsAndEveryCommandHasHelp)
 
 namespace {
 
+const std::size_t SecurityEntry = StubSecurityEntry;
+
 void Put32(std::string& bytes, std::size_t at, std::uint32_t value)
 {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-// A PE32+ header with 16 data directories; the security entry lies at 0x98 + 144.
-const std::size_t SecurityEntry = 0x98 + 144;
-std::string PeStub()
-{
-    std::string image = "MZ" + MakeTestBytes(0x3FE, false, 9);
-    Put32(image, 0x3C, 0x80);
-    image.replace(0x80, 4, std::string("PE\0\0", 4));
-    image.replace(0x80 + 20, 2, std::string("\xF0\x00", 2));
-    image.replace(0x98, 2, std::string("\x0B\x02", 2));
-    Put32(image, 0x98 + 108, 16);
-    Put32(image, SecurityEntry, 0);
-    Put32(image, SecurityEntry + 4, 0);
-    return image;
+    PutLittle32(bytes, at, value);
 }
 
 // What a signing tool does: zeros up to an 8-byte boundary, then the table.
@@ -461,6 +451,39 @@ TEST(Mksetup, ACertificateTableThatEndsTheFileIsTheSignatureOtherBytesAreNot)
     EXPECT_EQ(ReadTestFile(folder.File("again.exe")), plain);
 }
 
+TEST(Mksetup, AFileWithoutAValidPeHeaderIsNoStubAndNoInstallerImage)
+{
+    PackageFolder folder;
+    WriteTestFile(folder.File("Setup.exe"), "MZ" + MakeTestBytes(3000, false, 7));
+    RunResult result = folder.Build("out.exe");
+    EXPECT_EQ(result.Code, ExitBadInput);
+    EXPECT_NE(result.Err.find("is not a Windows program (no valid PE header)"), std::string::npos) << result.Err;
+    EXPECT_FALSE(std::filesystem::exists(folder.File("out.exe")));
+
+    // A security entry pointing into the headers is no signature: the stub
+    // stays whole and the installer carries no entry.
+    std::string stub = PeStub();
+    Put32(stub, SecurityEntry, 0x40);
+    Put32(stub, SecurityEntry + 4, static_cast<std::uint32_t>(stub.size() - 0x40));
+    WriteTestFile(folder.File("Setup.exe"), stub);
+    result = folder.Build("out.exe");
+    ASSERT_EQ(result.Code, ExitOk) << result.Err;
+    EXPECT_EQ(result.Err.find("is signed"), std::string::npos) << result.Err;
+    const std::string built = ReadTestFile(folder.File("out.exe"));
+    std::string image, sections;
+    SplitAtBeginMarker(built, image, sections);
+    EXPECT_GE(image.size(), stub.size());
+    std::uint32_t offset = 1, size = 1;
+    ASSERT_TRUE(PeSecurityDirectory(built, offset, size));
+    EXPECT_EQ(offset + size, 0u);
+
+    // verify refuses sections behind bytes that are no program.
+    WriteTestFile(folder.File("noprogram.exe"), "MZ" + std::string(62, '\0') + sections);
+    result = RunMksetup({"verify", folder.File("noprogram.exe")});
+    EXPECT_EQ(result.Code, ExitBadInstaller);
+    EXPECT_NE(result.Err.find("not a Windows program"), std::string::npos) << result.Err;
+}
+
 TEST(Mksetup, AFailingSigningCommandLeavesNoInstaller)
 {
 #ifdef _WIN32
@@ -476,6 +499,18 @@ TEST(Mksetup, AFailingSigningCommandLeavesNoInstaller)
     const RunResult unsignedResult = folder.Build("Setup-Signed.exe", {"--sign", signingNothing});
     EXPECT_EQ(unsignedResult.Code, ExitWriteFailed);
     EXPECT_NE(unsignedResult.Err.find("without a signature"), std::string::npos) << unsignedResult.Err;
+    // sh finds the file under its own name, whatever it holds; cmd would
+    // expand %PATH% in it, so there such a path is refused before anything is packed.
+    const RunResult odd = folder.Build("50%PATH%off $HOME/Setup-Signed.exe", {"--sign", signingNothing});
+#ifdef _WIN32
+    EXPECT_EQ(odd.Code, ExitUsage);
+    EXPECT_NE(odd.Err.find("--sign: cmd would expand the % in"), std::string::npos) << odd.Err;
+    EXPECT_FALSE(std::filesystem::exists(folder.File("50%PATH%off $HOME")));
+#else
+    EXPECT_EQ(odd.Code, ExitWriteFailed);
+    EXPECT_NE(odd.Err.find("without a signature"), std::string::npos) << odd.Err;
+    EXPECT_TRUE(std::filesystem::is_empty(folder.File("50%PATH%off $HOME")));
+#endif
     EXPECT_EQ(folder.Build("Setup-Signed.exe", {"--sign", "true"}).Code, ExitUsage) << "no {} in the command";
     for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder.File("x")).parent_path()))
         EXPECT_EQ(entry.path().filename().string().find("Setup-Signed"), std::string::npos) << entry.path();

@@ -12,6 +12,7 @@
 #include "mksetup/tool_commands.h"
 #include "mksetup/tool_error.h"
 #include "package_reference_blocks.h"
+#include "pe_stub.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -44,7 +45,7 @@ TEST(PackageReference, ShowsThePackedScript)
     ASSERT_EQ(blocks.count("mksetup script"), 1u);
 
     TempDir dir;
-    WriteTestFile(dir.File("Setup.exe"), "MZ" + MakeTestBytes(2000, false, 3));
+    WriteTestFile(dir.File("Setup.exe"), PeStub());
     std::ostringstream out, err;
     ASSERT_EQ(RunTool({"build", (root / "examples/hello/hello.pkg").string(), "-o", dir.File("Setup-Hello.exe"),
                        "--stub", dir.File("Setup.exe"), "--quiet"},

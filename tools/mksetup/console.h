@@ -14,3 +14,8 @@ int RunShellCommand(const std::string& command);
 
 // A path as one argument of that shell.
 std::string QuoteForShell(const std::string& path);
+
+// Why a path cannot be given to that shell as it is, or empty when it can:
+// cmd expands %NAME% even between quotes (and Wine's cmd expands the value of
+// a variable again), so there a path with % is refused.
+std::string ShellPathProblem(const std::string& path);

@@ -25,8 +25,9 @@ int RunShellCommand(const std::string& command)
     char shell[MAX_PATH] = {};
     if (!GetEnvironmentVariableA("ComSpec", shell, MAX_PATH)) lstrcpyA(shell, "cmd.exe");
     // /s with outer quotes: cmd takes everything between them as the command,
-    // quotes of the command included.
-    std::string line = "\"" + std::string(shell) + "\" /s /c \"" + command + "\"";
+    // quotes of the command included. /v:off: no !NAME! expansion, whatever
+    // the registry enables.
+    std::string line = "\"" + std::string(shell) + "\" /v:off /s /c \"" + command + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -44,4 +45,10 @@ std::string QuoteForShell(const std::string& path)
 {
     // A Windows path holds no double quote.
     return "\"" + path + "\"";
+}
+
+std::string ShellPathProblem(const std::string& path)
+{
+    if (path.find('%') == std::string::npos) return std::string();
+    return "cmd would expand the % in " + path + "; choose a name and folder without %";
 }

@@ -15,7 +15,9 @@
 #include "mksetup/deflate_streams.h"
 #include "mksetup/installer_reader.h"
 #include "mksetup/output_file.h"
+#include "mksetup/mapped_file.h"
 #include "mksetup/payload_stream.h"
+#include "mksetup/temporary_files.h"
 #include "mksetup/tool_error.h"
 
 namespace fs = std::filesystem;
@@ -30,16 +32,6 @@ struct PieceSizes {
     std::size_t OrigLen = 0;
     std::size_t ComprLen = 0;     // 0 when stored
     std::size_t ZlibComprLen = 0; // the same with zlib level 9 (CompareWithZlib)
-};
-
-// Deletes the temporary files of a build however it ends.
-struct TemporaryFiles {
-    std::vector<std::string> Names;
-    ~TemporaryFiles()
-    {
-        std::error_code ignored;
-        for (const std::string& name : Names) fs::remove(name, ignored);
-    }
 };
 
 // Counts the size of one zlib level 9 stream fed in parts.
@@ -104,12 +96,9 @@ std::string Head(const std::string& image, const std::string& languageData, cons
 
 void WriteAt(const std::string& fileName, std::uint64_t offset, const std::string& bytes, bool create)
 {
-    std::fstream out(fileName, create ? std::ios::out | std::ios::binary | std::ios::trunc
-                                      : std::ios::in | std::ios::out | std::ios::binary);
-    if (out && out.seekp(static_cast<std::streamoff>(offset)))
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw ToolError(ExitWriteFailed, "cannot write " + fileName);
+    FileWriter out(fileName, create);
+    out.WriteAt(offset, bytes.data(), bytes.size());
+    out.Close();
 }
 
 // Reads, compresses and spools every piece in package order; returns their sizes.
@@ -121,8 +110,7 @@ std::vector<PieceSizes> SpoolPieces(const Package& package, const BuildSettings&
     for (const PackageLine& line : package.Lines)
         if (line.IsPiece) pieces.push_back(&line);
     std::vector<PieceSizes> sizes(pieces.size());
-    std::ofstream spool(spoolFile, std::ios::binary | std::ios::trunc);
-    if (!spool) throw ToolError(ExitWriteFailed, "cannot write " + spoolFile);
+    FileWriter spool(spoolFile, true);
 
     const int jobs = std::max(1, settings.Jobs);
     std::vector<std::unique_ptr<Deflater>> deflaters(static_cast<std::size_t>(jobs));
@@ -145,17 +133,16 @@ std::vector<PieceSizes> SpoolPieces(const Package& package, const BuildSettings&
         return {[&, index, origLen, data = std::move(data), compressed = std::move(compressed),
                  zlibCompressed = std::move(zlibCompressed)]() {
             sizes[index] = {origLen, compressed.size(), zlibCompressed.size()};
+            StopIfInterrupted();
             const std::string& carried = compressed.empty() ? data : compressed;
-            if (!spool.write(carried.data(), static_cast<std::streamsize>(carried.size())))
-                throw ToolError(ExitWriteFailed, "cannot write " + spoolFile);
+            spool.Append(carried.data(), carried.size());
             payloadSize += carried.size();
             if (!compressed.empty()) ++compressedPieces;
             if (zlibPayload) zlibPayload->Add(zlibCompressed.empty() ? data : zlibCompressed);
             if (settings.Progress) settings.Progress(++done, pieces.size());
         }, held};
     });
-    spool.close();
-    if (!spool) throw ToolError(ExitWriteFailed, "cannot write " + spoolFile);
+    spool.Close();
     return sizes;
 }
 
@@ -176,18 +163,17 @@ void CheckWritten(const std::string& fileName, std::uint64_t size, std::uint64_t
 // a time.
 void MoveUpOneByte(const std::string& fileName, std::uint64_t from, std::uint64_t length)
 {
-    std::fstream file(fileName, std::ios::in | std::ios::out | std::ios::binary);
+    std::ifstream in(fileName, std::ios::binary);
+    FileWriter out(fileName, false);
     std::string piece(1 << 20, '\0');
-    for (std::uint64_t end = from + length; file && end > from;) {
+    for (std::uint64_t end = from + length; end > from;) {
         const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), end - from));
         end -= size;
-        file.seekg(static_cast<std::streamoff>(end));
-        file.read(&piece[0], static_cast<std::streamsize>(size));
-        file.seekp(static_cast<std::streamoff>(end + 1));
-        file.write(piece.data(), static_cast<std::streamsize>(size));
+        if (!in.seekg(static_cast<std::streamoff>(end)) || !in.read(&piece[0], static_cast<std::streamsize>(size)))
+            throw ToolError(ExitWriteFailed, "cannot read back " + fileName);
+        out.WriteAt(end + 1, piece.data(), size);
     }
-    file.close();
-    if (!file) throw ToolError(ExitWriteFailed, "cannot write " + fileName);
+    out.Close();
 }
 
 // Sets the checksum field for the file as written (the field counts as zero).
@@ -214,8 +200,12 @@ std::string StubImage(const std::string& stubBytes)
 {
     std::string image, carried;
     SplitAtBeginMarker(stubBytes, image, carried);
-    if (image.size() < 2 || image.compare(0, 2, "MZ") != 0)
-        throw ToolError(ExitBadInput, "the stub is not a Windows program");
+    std::uint64_t end;
+    if (!PeImageEnd(image, end) || end > image.size())
+        throw ToolError(ExitBadInput, "the stub is not a Windows program (no valid PE header)");
+    // An entry that is not a signature ending the file (signatures are
+    // dropped before) would point into the sections.
+    ClearPeSecurityDirectory(image);
     return image;
 }
 
@@ -239,10 +229,11 @@ BuildResult BuildInstaller(const Package& package, const std::string& stubBytes,
     std::error_code error;
     if (target.has_parent_path()) fs::create_directories(target.parent_path(), error);
     if (error) throw ToolError(ExitWriteFailed, "cannot create the folder of " + outputFile + ": " + error.message());
-    TemporaryFiles temporary;
-    const std::string spoolFile = outputFile + ".mksetup-payload";
-    const std::string partialFile = outputFile + ".mksetup-partial";
-    temporary.Names = {spoolFile, partialFile};
+    // Both are removed however the build ends, an interrupt included.
+    const TemporaryFile spool(outputFile + ".mksetup-payload");
+    TemporaryFile partial(outputFile + ".mksetup-partial");
+    const std::string& spoolFile = spool.Path();
+    const std::string& partialFile = partial.Path();
 
     std::unique_ptr<ZlibSizeCounter> zlibPayload;
     if (settings.CompareWithZlib) zlibPayload = std::make_unique<ZlibSizeCounter>();
@@ -263,6 +254,7 @@ BuildResult BuildInstaller(const Package& package, const std::string& stubBytes,
     // The payload section's length is known once its stream is made; until
     // then a placeholder of the same width stands in the head.
     std::string head = Head(image, languageData, script, result.PayloadSize > 0 ? 1 : 0);
+    StopIfInterrupted();
     WriteAt(partialFile, 0, head, true);
     if (result.PayloadSize > 0) {
         result.PayloadSectionSize = DeflateFileInto(spoolFile, partialFile, head.size(), settings.Level);
@@ -282,8 +274,10 @@ BuildResult BuildInstaller(const Package& package, const std::string& stubBytes,
 
     // Never write an installer that its own checks would reject.
     CheckWritten(partialFile, result.InstallerSize, settings.WholeCheckLimit, head.size(), result.PayloadSectionSize, spoolFile);
+    StopIfInterrupted();
     fs::rename(partialFile, target, error);
     if (error) throw ToolError(ExitWriteFailed, "cannot write " + outputFile + ": " + error.message());
+    partial.Keep();
 
     if (zlibPayload) {
         zlibPayload->Add(std::string(), true);

@@ -35,7 +35,8 @@ struct BuildResult {
 };
 
 // The program image a stub gives: whatever it carries behind a begin marker is
-// dropped. Throws ToolError(ExitBadInput) when it is no Windows program.
+// dropped and a security entry cleared. Throws ToolError(ExitBadInput) when
+// it is no Windows program (no valid PE header, or its raw data cut off).
 std::string StubImage(const std::string& stubBytes);
 
 // Writes the installer to outputFile whole or not at all (a failure leaves an

@@ -211,6 +211,9 @@ std::string InstallerUninstallList(const InstallerFile& file)
 CheckedInstaller CheckInstaller(const InstallerFile& file)
 {
     CheckedInstaller checked;
+    std::uint64_t imageEnd;
+    if (!PeImageEnd(file.Bytes, imageEnd) || imageEnd > file.ImageSize)
+        throw Bad(file, "the image in front of the sections is not a Windows program (no valid PE header)");
     CheckSectionPlacement(file);
     CheckLanguageSection(file);
     std::string scriptData;

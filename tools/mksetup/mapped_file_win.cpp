@@ -2,6 +2,11 @@
 
 #include <windows.h>
 
+#include <winioctl.h>
+
+#include <algorithm>
+
+#include "mksetup/output_file.h"
 #include "mksetup/tool_error.h"
 #include "util/win_handles.h"
 
@@ -31,6 +36,52 @@ void* MapWhole(HANDLE file, std::uint64_t size, bool writable)
     return MapViewOfFile(section.get(), writable ? FILE_MAP_WRITE : FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(size));
 }
 
+bool DiskIsFull(DWORD error)
+{
+    return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
+}
+
+// Takes the room of the file's first size bytes on disk, so that no write
+// through the view raises an in-page error. A compressed file would take its
+// room only as pages are written, so it is made uncompressed first. Where the
+// allocation size cannot be set (Wine), the new bytes are written as zeros.
+void Reserve(HANDLE file, const std::string& fileName, std::uint64_t size)
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileInformationByHandle(file, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_COMPRESSED)) {
+        USHORT none = COMPRESSION_FORMAT_NONE;
+        DWORD returned = 0;
+        DeviceIoControl(file, FSCTL_SET_COMPRESSION, &none, sizeof none, nullptr, 0, &returned, nullptr);
+    }
+    LARGE_INTEGER current{};
+    if (!GetFileSizeEx(file, &current)) throw ToolError(ExitWriteFailed, "cannot write " + fileName + ": " + ErrorCode());
+    const std::uint64_t held = static_cast<std::uint64_t>(current.QuadPart);
+    if (held >= size) return;
+    const std::uint64_t free = FreeDiskBytes(fileName);
+    const auto fail = [&](std::uint64_t missing) {
+        if (DiskIsFull(GetLastError())) throw DiskFullError(fileName, missing);
+        throw ToolError(ExitWriteFailed, "cannot write " + fileName + ": " + ErrorCode());
+    };
+    FILE_ALLOCATION_INFO allocation{};
+    allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFileInformationByHandle(file, FileAllocationInfo, &allocation, sizeof allocation)) {
+        if (DiskIsFull(GetLastError())) fail(size - held > free ? size - held - free : 0);
+        const std::string zeros(1 << 20, '\0');
+        for (std::uint64_t at = held; at < size;) {
+            OVERLAPPED where{};
+            where.Offset = static_cast<DWORD>(at);
+            where.OffsetHigh = static_cast<DWORD>(at >> 32);
+            DWORD written = 0;
+            const DWORD count = static_cast<DWORD>(std::min<std::uint64_t>(zeros.size(), size - at));
+            if (!WriteFile(file, zeros.data(), count, &written, &where)) fail(size - at);
+            at += written;
+        }
+    }
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFilePointerEx(file, end, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) fail(size - held);
+}
+
 } // namespace
 
 MappedFile MappedFile::ForReading(const std::string& fileName)
@@ -56,6 +107,7 @@ MappedFile MappedFile::ForWriting(const std::string& fileName, std::uint64_t siz
     auto mapping = std::make_unique<Mapping>();
     mapping->Size = size;
     if (size == 0) return MappedFile(std::move(mapping));
+    Reserve(file.get(), fileName, size);
     mapping->Address = MapWhole(file.get(), size, true);
     if (!mapping->Address) throw ToolError(ExitWriteFailed, "cannot map " + fileName + ": " + ErrorCode());
     return MappedFile(std::move(mapping));
@@ -81,4 +133,50 @@ MappedFile::~MappedFile() = default;
 std::uint64_t MappedFile::Size() const
 {
     return mapping_->Size;
+}
+
+FileWriter::FileWriter(const std::string& fileName, bool create)
+    : fileName_(fileName),
+      handle_(reinterpret_cast<std::intptr_t>(CreateFileA(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                                          create ? CREATE_ALWAYS : OPEN_EXISTING,
+                                                          FILE_ATTRIBUTE_NORMAL, nullptr)))
+{
+    const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+    if (file == INVALID_HANDLE_VALUE) throw ToolError(ExitWriteFailed, "cannot write " + fileName + ": " + ErrorCode());
+    LARGE_INTEGER size{};
+    if (!create && GetFileSizeEx(file, &size)) end_ = static_cast<std::uint64_t>(size.QuadPart);
+}
+
+FileWriter::~FileWriter()
+{
+    const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+void FileWriter::WriteAt(std::uint64_t offset, const char* data, std::size_t size)
+{
+    const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+    while (size > 0) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        const DWORD count = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, data, count, &written, &at)) {
+            if (DiskIsFull(GetLastError())) throw DiskFullError(fileName_, size);
+            throw ToolError(ExitWriteFailed, "cannot write " + fileName_ + ": " + ErrorCode());
+        }
+        if (written == 0) throw DiskFullError(fileName_, size);
+        data += written;
+        size -= written;
+        offset += written;
+    }
+    end_ = std::max(end_, offset);
+}
+
+void FileWriter::Close()
+{
+    const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+    handle_ = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
+    if (!CloseHandle(file)) throw ToolError(ExitWriteFailed, "cannot write " + fileName_ + ": " + ErrorCode());
 }

@@ -1,9 +1,10 @@
 #include "mksetup/output_file.h"
 
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
+#include "mksetup/mapped_file.h"
+#include "mksetup/temporary_files.h"
 #include "mksetup/tool_error.h"
 #include "util/file_helpers.h"
 
@@ -16,23 +17,13 @@ void WriteFileWhole(const std::string& fileName, const std::string& bytes)
     if (target.has_parent_path()) fs::create_directories(target.parent_path(), error);
     if (error) throw ToolError(ExitWriteFailed, "cannot create the folder of " + fileName + ": " + error.message());
 
-    fs::path temporary = target;
-    temporary += ".mksetup-partial";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            fs::remove(temporary, error);
-            throw ToolError(ExitWriteFailed, "cannot write " + fileName);
-        }
-    }
-    fs::rename(temporary, target, error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw ToolError(ExitWriteFailed, "cannot write " + fileName + ": " + error.message());
-    }
+    TemporaryFile temporary(fileName + ".mksetup-partial");
+    FileWriter out(temporary.Path(), true);
+    out.WriteAt(0, bytes.data(), bytes.size());
+    out.Close();
+    fs::rename(temporary.Path(), target, error);
+    if (error) throw ToolError(ExitWriteFailed, "cannot write " + fileName + ": " + error.message());
+    temporary.Keep();
 }
 
 std::string ReadInputFile(const std::string& fileName, const std::string& purpose)
@@ -45,4 +36,18 @@ std::string ReadInputFile(const std::string& fileName, const std::string& purpos
     std::string bytes;
     if (!ReadWholeFile(fileName, bytes)) throw ToolError(ExitBadInput, "cannot read " + purpose + " " + fileName);
     return bytes;
+}
+
+ToolError DiskFullError(const std::string& fileName, std::uint64_t missing)
+{
+    return ToolError(ExitWriteFailed, "cannot write " + fileName + ": the disk is full: at least " +
+                                          std::to_string(missing == 0 ? 1 : missing) + " more bytes are needed");
+}
+
+std::uint64_t FreeDiskBytes(const std::string& fileName)
+{
+    std::error_code error;
+    const fs::path parent = fs::path(fileName).parent_path();
+    const fs::space_info space = fs::space(parent.empty() ? fs::path(".") : parent, error);
+    return error ? 0 : static_cast<std::uint64_t>(space.available);
 }

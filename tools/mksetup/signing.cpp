@@ -7,30 +7,12 @@
 #include "mksetup/console.h"
 #include "mksetup/installer_reader.h"
 #include "mksetup/output_file.h"
+#include "mksetup/temporary_files.h"
 #include "mksetup/tool_error.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Removes the temporary file unless it was moved into place.
-class PartialFile {
-public:
-    explicit PartialFile(std::string path) : path_(std::move(path)) {}
-    ~PartialFile()
-    {
-        std::error_code ignored;
-        if (!kept_) fs::remove(path_, ignored);
-    }
-    PartialFile(const PartialFile&) = delete;
-    PartialFile& operator=(const PartialFile&) = delete;
-    const std::string& Path() const { return path_; }
-    void Keep() { kept_ = true; }
-
-private:
-    std::string path_;
-    bool kept_ = false;
-};
 
 std::string WithPath(const std::string& command, const std::string& path)
 {
@@ -51,6 +33,9 @@ std::string WithPath(const std::string& command, const std::string& path)
 
 std::string UnsignedStub(const std::string& stubFile, std::string stub, std::ostream& err)
 {
+    std::uint64_t end;
+    if (!PeImageEnd(stub, end) || end > stub.size())
+        throw ToolError(ExitBadInput, "the stub " + stubFile + " is not a Windows program (no valid PE header)");
     const std::size_t before = stub.size();
     if (!DropPeCertificate(stub)) return stub;
     SetPeChecksum(stub);
@@ -65,10 +50,11 @@ BuildResult BuildSignedInstaller(const std::string& output, const std::string& c
 {
     if (command.find("{}") == std::string::npos)
         throw ToolError(ExitUsage, "--sign needs {} in its command, where the installer's path goes");
+    if (!ShellPathProblem(output).empty()) throw ToolError(ExitUsage, "--sign: " + ShellPathProblem(output));
     // The name keeps the extension: some signing tools choose the file's kind by it.
     const fs::path target(output);
     fs::path partial = target.parent_path() / (target.stem().string() + ".signing" + target.extension().string());
-    PartialFile file(partial.string());
+    TemporaryFile file(partial.string());
     const BuildResult result = build(file.Path());
     const std::string line = WithPath(command, file.Path());
     err << "mksetup: signing: " << line << "\n" << std::flush;

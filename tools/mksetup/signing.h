@@ -11,7 +11,8 @@
 
 // The stub's bytes without an Authenticode signature: the certificate table
 // dropped, the security directory cleared, the checksum set. Says so on err
-// when there was one; an unsigned stub comes back unchanged.
+// when there was one; an unsigned stub comes back unchanged. Throws
+// ToolError(ExitBadInput) for a file without a valid PE header.
 std::string UnsignedStub(const std::string& stubFile, std::string stub, std::ostream& err);
 
 // Builds the installer (build writes the file it is given) under a temporary

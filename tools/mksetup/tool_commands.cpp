@@ -8,6 +8,7 @@
 #include <ostream>
 #include <thread>
 
+#include "mksetup/console.h"
 #include "mksetup/deflate_streams.h"
 #include "mksetup/installer_builder.h"
 #include "mksetup/installer_reader.h"
@@ -66,7 +67,8 @@ const std::map<std::string, const char*> CommandHelp = {
      "  --sign COMMAND  sign the finished installer: runs COMMAND through the shell\n"
      "                  with {} replaced by the installer's path (quoted), then\n"
      "                  checks it as verify does and requires a signature; on\n"
-     "                  failure exits 4 and writes no OUT.exe\n"
+     "                  failure exits 4 and writes no OUT.exe (for cmd, OUT.exe\n"
+     "                  may not hold %, which it would expand)\n"
      "\n"
      "A signed stub loses its signature (said on standard error): the sections\n"
      "behind the program would void it. Sign the finished installer.\n"},
@@ -158,6 +160,8 @@ int Build(const Arguments& parsed, std::ostream& out, std::ostream& err, bool sh
     // Known before the files are compressed, not after.
     if (parsed.Options.count("--sign") && parsed.Options.at("--sign").find("{}") == std::string::npos)
         throw ToolError(ExitUsage, "--sign needs {} in its command, where the installer's path goes");
+    if (parsed.Options.count("--sign") && !ShellPathProblem(output).empty())
+        throw ToolError(ExitUsage, "--sign: " + ShellPathProblem(output));
     const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
     BuildSettings settings;
