@@ -6,6 +6,7 @@
 #include "container/sections.h"
 #include "engine/command_line.h"
 #include "engine/engine_state.h"
+#include "engine/removal_finisher.h"
 #include "engine/run_log.h"
 #include "engine/unattended.h"
 #include "util/file_helpers.h"
@@ -92,6 +93,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearchPath();
     ReadCommandLine();
+    // The copy that deletes the uninstaller after a removal: before any check
+    // that one setup runs at a time.
+    if (RunRemovalFinisher(Engine.CommandLineParams)) return 0;
     ComApartment com;
     const bool silent = SilentModeRequested(Engine.CommandLineParams);
     StartRunLog(silent);

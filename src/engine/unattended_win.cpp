@@ -11,6 +11,7 @@
 #include "engine/product_registry.h"
 #include "engine/program_folder.h"
 #include "engine/program_settings.h"
+#include "engine/removal_finisher.h"
 #include "engine/run_log.h"
 #include "engine/setup_script.h"
 #include "engine/uninstaller.h"
@@ -103,6 +104,7 @@ int UnattendedUninstall()
     DeleteReminderShortcut(reminder);
     RemoveInstallation(list);
     if (!Engine.ErrorText.empty()) return Fail(FailureExitCode(), "the uninstall reported errors: " + Engine.ErrorText);
+    StartRemovalFinisher(list);
     return UnattendedSuccess;
 }
 

@@ -43,6 +43,28 @@ std::vector<std::string> SortedFolders(std::vector<std::string> folders)
     return folders;
 }
 
+// Waits up to ten seconds for a file or folder to go.
+bool GoneWithinTenSeconds(const std::string& path)
+{
+    for (int i = 0; i < 100 && PathExists(path); ++i) Sleep(100);
+    return !PathExists(path);
+}
+
+// The copies that finish removals, in the temporary folder.
+std::vector<std::string> FinisherCopies()
+{
+    char temp[MAX_PATH + 1] = {};
+    GetTempPathA(MAX_PATH + 1, temp);
+    std::vector<std::string> copies;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(temp) + "~setup-finish-*.exe").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return copies;
+    do copies.push_back(found.cFileName);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return copies;
+}
+
 bool EndsWith(const std::string& text, const std::string& end)
 {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -269,7 +291,8 @@ TEST_F(SilentSetupTest, InstallReinstallAndUninstall)
     for (const char* folder : {"Help\\en", "Help", "System", "Templates"})
         EXPECT_FALSE(PathExists(pgm_ + folder)) << folder << " emptied, so removed";
     EXPECT_TRUE(PathExists(pgm_ + "DemoData")) << "holds the data files (and is not listed)";
-    EXPECT_TRUE(PathExists(uninstaller)) << "the running uninstaller is not in the second list";
+    EXPECT_TRUE(GoneWithinTenSeconds(uninstaller)) << "its folder is the installation's: a copy deletes it";
+    EXPECT_TRUE(PathExists(pgm_)) << "it holds the data files";
     EXPECT_FALSE(PathExists(startup + "\\Morvane Erinnerung.lnk")) << "the reminder of the installed language";
     EXPECT_TRUE(PathExists(startup + "\\Morvane Reminder.lnk"));
     DeleteFileA((startup + "\\Morvane Reminder.lnk").c_str());
@@ -567,6 +590,11 @@ TEST_F(SilentSetupTest, StableKeyRunLogAndFilesInUse)
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, entry));
     EXPECT_TRUE(Entries().empty());
 
+    // With nothing else left in it, the program folder goes too, after the uninstaller's end.
+    DeleteFileA((pgm_ + "Morvane.ini").c_str());
+    DeleteFileA((pgm_ + "DemoData\\Settings.txt").c_str());
+    DeleteFileA((pgm_ + "DemoData\\Data.ada").c_str());
+    RemoveDirectoryA((pgm_ + "DemoData").c_str()); // no installation listed it: its files were kept
     const std::string removalLog = logFolder + "\\removal log.txt";
     run = RunProgram(RegString(HKEY_LOCAL_MACHINE, entry, "QuietUninstallString") + " " + Quoted("/LOG=" + removalLog));
     ASSERT_EQ(run.ExitCode, 0u) << run.StandardError;
@@ -576,4 +604,8 @@ TEST_F(SilentSetupTest, StableKeyRunLogAndFilesInUse)
     EXPECT_NE(removal.find("\r\nfile: " + pgm_ + "Help\\en\\manual.htm: deleted\r\n"), std::string::npos) << removal;
     EXPECT_NE(removal.find("\r\nfolder: " + pgm_ + "Help\\en: removed\r\n"), std::string::npos) << removal;
     EXPECT_TRUE(EndsWith(removal, "\r\nexit code 0\r\n")) << removal;
+    EXPECT_TRUE(GoneWithinTenSeconds(uninstaller));
+    EXPECT_TRUE(GoneWithinTenSeconds(pgm_)) << "the emptied program folder";
+    for (int i = 0; i < 100 && !FinisherCopies().empty(); ++i) Sleep(100);
+    EXPECT_EQ(FinisherCopies(), std::vector<std::string>()) << "the copy deletes itself";
 }
