@@ -13,6 +13,7 @@
 #include "mksetup/sha256.h"
 #include "mksetup/tool_commands.h"
 #include "mksetup/tool_error.h"
+#include "pe_stub.h"
 #include "support/test_support.h"
 
 namespace {
@@ -25,16 +26,11 @@ int Mksetup(const std::vector<std::string>& args, std::string* err = nullptr)
     return code;
 }
 
-// A PE32+ stub for x64 (machine 0x8664 at e_lfanew + 4).
+// The packer's test stub, made an x64 program (machine 0x8664 at e_lfanew + 4).
 std::string X64Stub()
 {
-    std::string image = "MZ" + MakeTestBytes(0x3FE, false, 9);
-    image.replace(0x3C, 4, std::string("\x80\0\0\0", 4));
-    image.replace(0x80, 6, std::string("PE\0\0\x64\x86", 6));
-    image.replace(0x80 + 20, 2, std::string("\xF0\x00", 2));
-    image.replace(0x98, 2, std::string("\x0B\x02", 2));
-    image.replace(0x98 + 108, 4, std::string("\x10\0\0\0", 4));
-    image.replace(0x98 + 144, 8, std::string(8, '\0'));
+    std::string image = PeStub();
+    image.replace(0x84, 2, std::string("\x64\x86", 2));
     return image;
 }
 
