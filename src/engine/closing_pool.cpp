@@ -5,7 +5,10 @@
 TClosingPool::TClosingPool(TFinish finish, std::size_t threads, std::size_t slots)
     : finish_(std::move(finish)), slots_(slots == 0 ? 1 : slots)
 {
-    for (TSlot& slot : slots_) slot.Item.Path.reserve(260);
+    for (TSlot& slot : slots_) {
+        slot.Item.Path.reserve(260);
+        slot.Item.Temporary.reserve(260);
+    }
     for (std::size_t i = 0; i < (threads == 0 ? 1 : threads); ++i) {
         threads_.push_back(std::make_unique<WorkerThread>());
         if (!threads_.back()->Start(&TClosingPool::Run, this)) {
@@ -26,13 +29,13 @@ TClosingPool::~TClosingPool()
     for (auto& thread : threads_) thread->Join();
 }
 
-void TClosingPool::Add(std::uintptr_t handle, const std::string& path, bool replacing)
+void TClosingPool::Add(std::uintptr_t handle, const std::string& path, const std::string& temporary, bool replacing)
 {
     if (threads_.empty()) { // no thread could be started: finish it here
-        const TPendingClose item{handle, path, replacing};
-        if (!finish_(item)) {
+        const TPendingClose item{handle, path, temporary, replacing};
+        if (const std::uint32_t error = finish_(item)) {
             std::lock_guard<WorkerLock> lock(mutex_);
-            failures_.push_back(path);
+            failures_.push_back({path, error});
         }
         return;
     }
@@ -42,6 +45,7 @@ void TClosingPool::Add(std::uintptr_t handle, const std::string& path, bool repl
         TSlot& slot = slots_[head_];
         slot.Item.Handle = handle;
         slot.Item.Path.assign(path);
+        slot.Item.Temporary.assign(temporary);
         slot.Item.Replacing = replacing;
         slot.State = TState::Queued;
         head_ = (head_ + 1) % slots_.size();
@@ -50,13 +54,13 @@ void TClosingPool::Add(std::uintptr_t handle, const std::string& path, bool repl
     queued_.NotifyOne();
 }
 
-std::vector<std::string> TClosingPool::TakeFailures()
+std::vector<TCloseFailure> TClosingPool::TakeFailures()
 {
     std::lock_guard<WorkerLock> lock(mutex_);
     return std::exchange(failures_, {});
 }
 
-std::vector<std::string> TClosingPool::Drain()
+std::vector<TCloseFailure> TClosingPool::Drain()
 {
     {
         std::lock_guard<WorkerLock> lock(mutex_);
@@ -81,9 +85,9 @@ void TClosingPool::Work()
         tail_ = (tail_ + 1) % slots_.size();
         mutex_.unlock();
         // The slot is this thread's alone until it is freed again.
-        const bool done = finish_(slot.Item);
+        const std::uint32_t error = finish_(slot.Item);
         mutex_.lock();
-        if (!done) failures_.push_back(slot.Item.Path);
+        if (error) failures_.push_back({slot.Item.Path, error});
         slot.State = TState::Free;
         --pending_;
         finished_.NotifyAll();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/exit_codes.h"
 #include "util/text_compare.h"
 
 TEngineState Engine;
@@ -9,6 +10,7 @@ TEngineState Engine;
 void ResetEngineState()
 {
     Engine = TEngineState();
+    ResetFailures();
 }
 
 void AddCreatedFolder(const std::string& folder)

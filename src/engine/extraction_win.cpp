@@ -7,9 +7,11 @@
 #include "container/zlib_wrapper.h"
 #include "engine/deferred_closes.h"
 #include "engine/engine_state.h"
+#include "engine/exit_codes.h"
 #include "engine/folders.h"
 #include "engine/piece_prefetch.h"
 #include "engine/placeholders.h"
+#include "engine/run_log.h"
 #include "util/ansi_strings.h"
 #include "util/case_key.h"
 #include "util/file_replace.h"
@@ -60,6 +62,14 @@ void RecordWrittenSize(const std::string& path, std::uint64_t size)
         WrittenSizes().emplace(std::hash<std::string>()(key), written);
 }
 
+// A file written before in this run is in place (or reported) before the path
+// is looked at again: a second write would otherwise race its move, and a kept
+// file would not be seen yet. False when finishing a file failed.
+bool SettleEarlierWrite(const std::string& path)
+{
+    return Engine.WrittenFiles.empty() || !FindWrittenSize(CaseInsensitiveKey(path)) || FinishPendingWrites();
+}
+
 } // namespace
 
 void ForgetWrittenFile(const std::string& path)
@@ -108,11 +118,17 @@ bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
         if (!own.ErrorStart.empty()) piece.ErrorStart = own.ErrorStart.c_str();
     }
     if (piece.ErrorStart) {
+        // Before the first file is written, the damage counts as the installer's.
+        if (Engine.WrittenFiles.empty()) NoteFailure(UnattendedInstallerDamaged);
         AddError(piece.ErrorStart + name);
         return false;
     }
     // The payload has moved on already, so a kept file does not shift the next piece.
-    const bool result = (keepExisting && FileExists(name)) ? true : WriteWholeFile(name, piece.Data, piece.Size);
+    // A kept file written earlier in this run counts once it is in place.
+    if (keepExisting && !SettleEarlierWrite(name)) return false;
+    const bool kept = keepExisting && FileExists(name);
+    if (kept) RunLogFile(name, "kept");
+    const bool result = kept ? true : WriteWholeFile(name, piece.Data, piece.Size, keepExisting);
     if (Engine.MainProgram.empty() && LowerCaseExtension(name) == ".exe") Engine.MainProgram = name;
     return result;
 }
@@ -122,19 +138,16 @@ bool WriteWholeFile(const std::string& path, const std::string& data)
     return WriteWholeFile(path, data.data(), data.size());
 }
 
-bool WriteWholeFile(const std::string& path, const char* data, std::size_t size)
+bool WriteWholeFile(const std::string& path, const char* data, std::size_t size, bool newThroughTemporary)
 {
-    // A file the closing threads could not finish stops the run here. A file
-    // written twice waits for its first write to be in place: both use one
-    // temporary name.
-    if (!ReportFinishedWrites()) return false;
-    if (!Engine.WrittenFiles.empty() && FindWrittenSize(CaseInsensitiveKey(path)) && !FinishPendingWrites())
-        return false;
+    // A file the closing threads could not finish stops the run here.
+    if (!ReportFinishedWrites() || !SettleEarlierWrite(path)) return false;
     EnsureFolder(FolderPartOf(path)); // a failure shows when the file cannot be created
     // A file that exists is written under a temporary name and moved over it,
     // so that an interruption leaves the old file or the new one.
     TFileWrite write;
-    if (BeginFileWrite(path, write) != ERROR_SUCCESS) {
+    if (const DWORD error = BeginFileWrite(path, write, newThroughTemporary)) {
+        NoteWriteFailure(path, error);
         AddError("Write Error: " + path);
         return false;
     }
@@ -145,18 +158,23 @@ bool WriteWholeFile(const std::string& path, const char* data, std::size_t size)
                   done == size;
     }
     if (!written) {
+        const DWORD error = GetLastError();
+        NoteWriteFailure(path, error != ERROR_SUCCESS ? error : ERROR_DISK_FULL); // a short write
         AbandonFileWrite(write); // no cut file stays under the target's name
         AddError("Write Error: " + path);
         return false;
     }
     // Closing (and moving into place) goes to the closing threads when they
     // run; a failure there is reported later and takes the path out again.
-    const bool replacing = write.Replacing;
     HANDLE file = write.File.release();
-    if (!DeferFinish(file, path, replacing) && FinishFileWrite(file, path, replacing) != ERROR_SUCCESS) {
-        AddError("Write Error: " + path);
-        return false;
+    if (!DeferFinish(file, path, write.Temporary, write.Replacing)) {
+        if (const DWORD error = FinishFileWrite(file, path, write.Temporary, write.Replacing)) {
+            NoteWriteFailure(path, error);
+            AddError("Write Error: " + path);
+            return false;
+        }
     }
+    RunLogFile(path, "written");
     RecordWrittenSize(path, size);
     Engine.WrittenFiles.push_back(path);
     return true;

@@ -14,7 +14,9 @@
 #include "engine/command_text.h"
 #include "engine/deferred_closes.h"
 #include "engine/engine_state.h"
+#include "engine/exit_codes.h"
 #include "engine/piece_prefetch.h"
+#include "engine/run_log.h"
 #include "engine/script_actions.h"
 #include "util/exception.h"
 #include "util/win_handles.h"
@@ -144,21 +146,29 @@ bool RunSetupScript(bool pathOnly)
 {
     LoadOwnSections();
     if (SectionsState != Loaded) {
+        NoteFailure(UnattendedInstallerDamaged);
         ReportError("setup information not found");
         return false;
     }
     std::string script;
     GetSection(SectionSetupCmd, OwnSectionPart, script);
     if (script.empty()) {
+        NoteFailure(UnattendedInstallerDamaged);
         ReportError("setup commands not found");
         return false;
     }
     std::uint64_t payloadPosition = 0;
     std::uint64_t payloadLength = 0;
     GetSectionPlace(SectionSetupBin, OwnSectionPart, payloadPosition, payloadLength);
-    script = DecompressString(script);
     TPayload payload;
-    if (payloadLength > 0) payload = OpenPayload(OwnSectionPart, payloadPosition, payloadLength, pathOnly);
+    try {
+        script = DecompressString(script);
+        if (payloadLength > 0) payload = OpenPayload(OwnSectionPart, payloadPosition, payloadLength, pathOnly);
+    } catch (...) {
+        NoteFailure(UnattendedInstallerDamaged); // found before anything is written
+        throw;
+    }
+    if (!pathOnly) RunLogInstallSettings();
 
     // The log keeps the numbers of the lines that ran, not copies: a script
     // of many thousand lines is held once.
@@ -176,7 +186,9 @@ bool RunSetupScript(bool pathOnly)
             const std::string& line = lines[i];
             if (pathOnly && CommandAction(line) != "path") continue;
             ran.push_back(i);
-            if (!ExecuteCommand(line, payload)) {
+            const bool succeeded = ExecuteCommand(line, payload);
+            RunLogCommand(line, succeeded);
+            if (!succeeded) {
                 AddError("Command failed: " + line);
                 break;
             }
@@ -184,6 +196,14 @@ bool RunSetupScript(bool pathOnly)
         FinishPendingWrites(); // a failure counts before the outcome is decided
     }
     payload = TPayload(); // stops the second thread and frees what it prepared
+    if (!pathOnly) {
+        // An uninstaller that cannot be written is an error of the run, so
+        // the outcome and the log come after it. The values are written in
+        // any case: they lead a repairing rerun to the installed folder.
+        BuildUninstaller();
+        if (!Engine.MainProgram.empty()) WriteProductValue("Exec", Engine.MainProgram);
+        if (!Engine.DataPath.empty()) WriteProductValue("DataPath", Engine.DataPath);
+    }
     if (!Engine.ErrorText.empty()) {
         std::vector<std::string> log;
         log.reserve(ran.size() + 1);
@@ -191,11 +211,5 @@ bool RunSetupScript(bool pathOnly)
         log.push_back("Errors: " + Engine.ErrorText);
         SaveLog(log);
     }
-    const bool result = Engine.ErrorText.empty();
-    if (pathOnly) return result;
-
-    BuildUninstaller();
-    if (!Engine.MainProgram.empty()) WriteProductValue("Exec", Engine.MainProgram);
-    if (!Engine.DataPath.empty()) WriteProductValue("DataPath", Engine.DataPath);
-    return result;
+    return Engine.ErrorText.empty();
 }

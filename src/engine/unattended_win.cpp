@@ -7,9 +7,12 @@
 #include "engine/command_text.h"
 #include "engine/engine_state.h"
 #include "engine/language_texts.h"
+#include "engine/one_setup.h"
 #include "engine/product_registry.h"
 #include "engine/program_folder.h"
 #include "engine/program_settings.h"
+#include "engine/removal_finisher.h"
+#include "engine/run_log.h"
 #include "engine/setup_script.h"
 #include "engine/uninstaller.h"
 #include "lang/ml_startup.h"
@@ -54,6 +57,7 @@ std::string OneLine(std::string text)
 int Fail(int exitCode, const std::string& message)
 {
     PrintErrorLine(OneLine(message));
+    RunLogLine("Setup: " + OneLine(message));
     return exitCode;
 }
 
@@ -68,7 +72,7 @@ std::string ReminderLinkName(const std::string& languageCode)
 int UnattendedInstall(const TUnattendedOptions& options)
 {
     // A script whose "path" lines already fail would install into unknown places.
-    if (!RunSetupScript(true)) return Fail(UnattendedScriptErrors, "the setup information is unusable: " + Engine.ErrorText);
+    if (!RunSetupScript(true)) return Fail(FailureExitCode(), "the setup information is unusable: " + Engine.ErrorText);
     if (InstalledVersionIsNewer())
         return Fail(UnattendedNewerInstalled, "a newer version is installed (" + ReadProductValue("Ver") + ")");
 
@@ -79,7 +83,7 @@ int UnattendedInstall(const TUnattendedOptions& options)
         return Fail(UnattendedBadArguments, "the language is not in the setup texts: " + options.Language);
 
     if (!RunInstallation(folder, !options.NoDesktop, language))
-        return Fail(UnattendedScriptErrors, "the installation reported errors (see the log " +
+        return Fail(FailureExitCode(), "the installation reported errors (see the log " +
                                                 std::string(LogFileName) + "): " + Engine.ErrorText);
     if (!Engine.MainProgram.empty()) {
         WriteProgramSettings();
@@ -94,10 +98,13 @@ int UnattendedUninstall()
     const std::vector<std::string> list = ReadUninstallList();
     const std::string language = ParamValue(list, "Lng");
     const std::string reminder = ReminderLinkName(language);
-    if (!DeleteListedMainProgram(list)) return Fail(UnattendedScriptErrors, ResolveLineBreaks(TranslateText(ProgramInUseGermanText)));
+    if (!UninstallEntriesDeletable(list))
+        return Fail(UnattendedScriptErrors, ResolveLineBreaks(TranslateText(RemovalRightsGermanText)));
+    if (!DeleteListedMainProgram(list)) return Fail(UnattendedFileInUse, ResolveLineBreaks(TranslateText(ProgramInUseGermanText)));
     DeleteReminderShortcut(reminder);
     RemoveInstallation(list);
-    if (!Engine.ErrorText.empty()) return Fail(UnattendedScriptErrors, "the uninstall reported errors: " + Engine.ErrorText);
+    if (!Engine.ErrorText.empty()) return Fail(FailureExitCode(), "the uninstall reported errors: " + Engine.ErrorText);
+    StartRemovalFinisher(list);
     return UnattendedSuccess;
 }
 
@@ -111,11 +118,13 @@ int RunUnattended()
     std::string message;
     if (!ParseUnattendedArguments(Engine.CommandLineParams, Engine.UninstallMode, options, message))
         return Fail(UnattendedBadArguments, message);
-    if (FindWindowA(MainWindowClass, nullptr)) return Fail(UnattendedAlreadyRunning, "another setup is running");
+    // The window of a setup without the mutex (an older version) counts too.
+    if (!ClaimOneSetup() || FindWindowA(MainWindowClass, nullptr))
+        return Fail(UnattendedAlreadyRunning, "another setup is running");
     Engine.QuietErrors = true;
     try {
         return Engine.UninstallMode ? UnattendedUninstall() : UnattendedInstall(options);
     } catch (const std::exception& error) {
-        return Fail(UnattendedScriptErrors, error.what());
+        return Fail(FailureExitCode(), error.what());
     }
 }

@@ -8,9 +8,11 @@
 #include "container/zlib_wrapper.h"
 #include "engine/commands.h"
 #include "engine/engine_state.h"
+#include "engine/exit_codes.h"
 #include "engine/extraction.h"
 #include "engine/folders.h"
 #include "engine/product_registry.h"
+#include "engine/run_log.h"
 #include "engine/uninstall_list.h"
 #include "util/file_helpers.h"
 #include "util/file_replace.h"
@@ -51,13 +53,16 @@ bool IsAmong(const std::vector<std::string>& folders, const std::string& path)
 
 class TFileSystemActions : public TUninstallActions {
 public:
-    void DeleteFileAt(const std::string& path) override { DeleteFileA(path.c_str()); }
+    void DeleteFileAt(const std::string& path) override
+    {
+        if (DeleteFileA(path.c_str()))
+            RunLogFile(path, "deleted");
+        else
+            RunLogFileFailed(path, GetLastError());
+    }
     void RemoveEmptyFolder(const std::string& path) override
     {
-        if (IsAmong(protected_, path)) return;
-        // What an interrupted installation left under temporary names would keep the folder.
-        RemoveTemporaryLeftovers(WithoutTrailingBackslashes(path));
-        RemoveDirectoryA(path.c_str());
+        if (!IsAmong(protected_, path) && RemoveDirectoryA(path.c_str())) RunLogLine("folder: " + path + ": removed");
     }
 
 private:
@@ -71,15 +76,16 @@ bool IsProtectedShellFolder(const std::string& path)
     return IsAmong(ProtectedShellFolders(), path);
 }
 
-void BuildUninstaller()
+bool BuildUninstaller()
 {
-    if (Engine.UninstallerPath.empty() || OwnImagePart.empty()) return;
+    if (Engine.UninstallerPath.empty() || OwnImagePart.empty()) return true;
     SetListValue(Engine.UninstallInfo, "Lng", Engine.LanguageCode);
     const std::string list = BuildUninstallListText(Engine.UninstallInfo, Engine.WrittenFiles, Engine.CreatedFolders);
     std::string sections = MakeSection(SectionBeginningMark, std::string());
     if (!Engine.LanguageFileText.empty()) sections += MakeSection(SectionSetupLng, Engine.LanguageFileText);
     sections += MakeSection(SectionUninst, CompressString(list, LevelDefault));
-    WriteWholeFile(Engine.UninstallerPath, UnsignedPeFile(OwnImagePart, sections));
+    // A failure is in ErrorText ("Write Error: "), and so fails the run.
+    return WriteWholeFile(Engine.UninstallerPath, UnsignedPeFile(OwnImagePart, sections));
 }
 
 std::vector<std::string> ReadUninstallList()
@@ -88,17 +94,38 @@ std::vector<std::string> ReadUninstallList()
     std::string data;
     GetSection(SectionUninst, OwnSectionPart, data);
     if (data.empty()) {
+        NoteFailure(UnattendedInstallerDamaged);
         ReportError("uninstall information not found");
         return {};
     }
-    return SplitLines(DecompressString(data));
+    try {
+        return SplitLines(DecompressString(data));
+    } catch (...) {
+        NoteFailure(UnattendedInstallerDamaged); // found before anything is removed
+        throw;
+    }
+}
+
+const char RemovalRightsGermanText[] =
+    "Ihnen fehlen die Rechte zum Entfernen des Programms.#13#Starten Sie die Deinstallation als Administrator.";
+
+bool UninstallEntriesDeletable(const std::vector<std::string>& list)
+{
+    return UninstallEntryDeletable(ParamValue(Engine.CommandLineParams, "UninstallKey")) &&
+           UninstallEntryDeletable(ParamValue(list, "UninstallKey"));
 }
 
 bool DeleteListedMainProgram(const std::vector<std::string>& list)
 {
     const std::string program = ListedMainProgram(list, OwnExecutablePath());
     if (program.empty() || GetFileAttributesA(program.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
-    return DeleteFileA(program.c_str()) != 0;
+    if (DeleteFileA(program.c_str())) {
+        RunLogFile(program, "deleted");
+        return true;
+    }
+    RunLogFileFailed(program, GetLastError());
+    NoteFailure(UnattendedFileInUse);
+    return false;
 }
 
 void RemoveInstallation(const std::vector<std::string>& list)
@@ -108,6 +135,12 @@ void RemoveInstallation(const std::vector<std::string>& list)
     // An installation that reused an earlier entry keeps the earlier name in
     // the list while its command line names the new one; either is removed.
     DeleteUninstallKey(ParamValue(list, "UninstallKey"));
+    RunLogLine("language: " + ParamValue(list, "Lng"));
+    // What an interrupted installation left under temporary names would keep a
+    // folder. Only the folders the installation wrote files to are searched.
+    for (const std::string& line : list)
+        if (line.compare(0, 5, "file=") == 0)
+            RemoveTemporaryLeftovers(WithoutTrailingBackslashes(FolderPartOf(line.substr(5))));
     TFileSystemActions actions;
     RunUninstallPasses(list, actions);
 }
@@ -116,7 +149,7 @@ bool RunUninstall()
 {
     // Read first: a damaged list raises here, before anything is removed.
     const std::vector<std::string> list = ReadUninstallList();
-    if (!DeleteListedMainProgram(list)) return false;
+    if (!UninstallEntriesDeletable(list) || !DeleteListedMainProgram(list)) return false;
     RemoveInstallation(list);
     return true;
 }
