@@ -1,16 +1,21 @@
 #!/usr/bin/env python3
-"""Installs one generated payload with our installer and with an NSIS peer
-under Wine, alternating, and writes the comparison to bench/results.md.
+"""Installs one payload with our installer in both payload forms (solid LZMA,
+the default, and zlib) and with NSIS in both (solid LZMA and zlib) under Wine,
+interleaved, and writes the comparison to bench/results.md.
 
 Run through scripts/bench.sh (it builds the tools and provides the Wine prefix,
 the persistent wineserver and the X display). Options:
-  --size MB      payload size in 1,000,000 bytes (repeatable; default 300)
+  --size MB      payload size in 1,000,000 bytes (repeatable; default 300), or
+                 "real": about 100 MB of Wine's 64-bit Windows DLLs (see
+                 real_payload)
+  --forms F      the forms installed, "lzma", "zlib" or "lzma,zlib" (default);
+                 all four installers are packed (and their packing timed) anyway
   --close-delay MS  also install with the simulated scanner adding MS
                  milliseconds to every close of a written file (repeatable;
                  0 is the plain run, always made)
   --seed N       payload seed (default 1)
   --runs N       measured runs per installer after one warm-up (default 5)
-  --no-profile   skip the profiled runs
+  --no-profile   skip the profiled runs (the first form's pair, under perf)
   --nice N       run the installers and this prefix's wineserver at this
                  priority (e.g. -5 on a machine busy with other work; root only)
 """
@@ -49,14 +54,16 @@ action=uninst,pgm=*PgmPath*\uninstall.exe,param=/uninst,"name=SetupBench Product
 action=icon,file=*PgmPath*\Program.exe,"lnk=*MyStartMenu*\SetupBench Product.lnk"
 """
 
-# The peer: NSIS with its 64-bit Unicode stub and per-file zlib streams,
+# The peer: NSIS with its 64-bit Unicode stub, per-file zlib streams or one
+# solid LZMA stream (NSIS's default dictionary, 8 MB, unless DICT sets one),
 # installing the same tree with an uninstaller, an uninstall entry and one
 # shortcut in the common start menu, as ours does.
 PEER_SCRIPT = r"""Unicode true
 Target amd64-unicode
-SetCompressor zlib
+SetCompressor COMPRESSOR
+DICT
 Name "SetupBench Product"
-OutFile "peer.exe"
+OutFile "OUTFILE"
 InstallDir "$PROGRAMFILES64\SetupBench"
 RequestExecutionLevel admin
 Page directory
@@ -135,7 +142,67 @@ def run(command, **kwargs):
     return subprocess.run(command, check=True, **kwargs)
 
 
+# The installers of one payload: who packs it, its payload form, its label.
+# The pairs compared side by side: ours against NSIS in the same form.
+INSTALLERS = {
+    "ours-lzma": ("ours", "lzma", "ours, `--compress lzma` (default)"),
+    "nsis-lzma": ("nsis", "lzma", "NSIS `/SOLID lzma`"),
+    "ours-zlib": ("ours", "zlib", "ours, `--compress zlib`"),
+    "nsis-zlib": ("nsis", "zlib", "NSIS zlib"),
+}
+PAIRS = {"lzma": ("ours-lzma", "nsis-lzma"), "zlib": ("ours-zlib", "nsis-zlib")}
+# Packed for its size only, on the real payload: NSIS solid LZMA with the
+# largest dictionary it takes, as large as ours (64 MB), its smallest setting.
+NSIS_LZMA64 = "nsis-lzma-d64"
+REAL = "real"
+
+
 # ---------------------------------------------------------------- payload and packing
+
+# The real payload: Debian's Wine ships its 64-bit Windows DLLs and programs as
+# PE files in this folder (package wine64).
+REAL_SOURCE = Path("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows")
+REAL_MIN, REAL_MAX, REAL_TOTAL = 300_000, 8_000_000, 100 * 1024 * 1024
+
+
+def real_selection(entries):
+    """In name order, every .dll and .exe of REAL_MIN to REAL_MAX bytes, until
+    the next would take the sum past REAL_TOTAL. entries: (name, size)."""
+    chosen, total = [], 0
+    for name, size in sorted(entries):
+        if not name.endswith((".dll", ".exe")) or not REAL_MIN <= size <= REAL_MAX:
+            continue
+        if total + size > REAL_TOTAL:
+            break
+        chosen.append(name)
+        total += size
+    return chosen
+
+
+def real_payload(size_dir):
+    tree = size_dir / "payload"
+    entries = [(p.name, p.stat().st_size) for p in REAL_SOURCE.iterdir() if p.is_file()] \
+        if REAL_SOURCE.is_dir() else []
+    chosen = real_selection(entries)
+    if not chosen:
+        fail(f"no Windows DLLs in {REAL_SOURCE}: install Debian's wine64 package")
+    wanted = {name: (REAL_SOURCE / name).stat().st_size for name in chosen}
+    have = {p.name: p.stat().st_size for p in tree.iterdir()} if tree.is_dir() else {}
+    if have != wanted:
+        if tree.exists():
+            shutil.rmtree(tree)
+        tree.mkdir(parents=True)
+        for name in chosen:
+            shutil.copyfile(REAL_SOURCE / name, tree / name)
+    sizes = list(wanted.values())
+    version = subprocess.run(["dpkg-query", "-W", "-f", "${Version}", "wine64"], capture_output=True,
+                             text=True).stdout.strip() or "unknown"
+    summary = {"seed": 0, "files": len(chosen), "bytes": sum(sizes), "largest_file": max(sizes),
+               "real": True, "source": str(REAL_SOURCE), "wine64": version,
+               "digest": file_digest([tree / n for n in chosen])}
+    log(f"real payload: {len(chosen)} files, {summary['bytes']:,} bytes from {REAL_SOURCE} (wine64 {version})")
+    return tree, summary
+
 
 def generate_payload(size_dir, size_mb, seed):
     tree = size_dir / "payload"
@@ -151,38 +218,51 @@ def generate_payload(size_dir, size_mb, seed):
     return tree, summary
 
 
+def peer_script(kind):
+    compressor = "/SOLID lzma" if kind.startswith("nsis-lzma") else "zlib"
+    dictionary = "SetCompressorDictSize 64" if kind == NSIS_LZMA64 else ""
+    return (PEER_SCRIPT.replace("COMPRESSOR", compressor).replace("DICT\n", dictionary + "\n" if dictionary else "")
+            .replace("OUTFILE", f"{kind}.exe"))
+
+
 def pack(size_dir, summary):
-    """Builds both installers; each is kept while its inputs are unchanged."""
+    """Builds every installer; each is kept while its inputs are unchanged.
+    Our packer's output must not depend on its thread count: the zlib form is
+    packed again with 1 and 4 threads and compared at every size, the solid
+    form at payloads up to 10 MB only (each pass of the solid encoder over a
+    large payload takes minutes; the packer's own tests cover the rest)."""
     (size_dir / "bench.pkg").write_text(PACKAGE.replace("\n", "\r\n"), encoding="ascii")
-    (size_dir / "peer.nsi").write_text(PEER_SCRIPT, encoding="ascii")
-    payload_key = json.dumps({k: summary[k] for k in ("seed", "files", "bytes")}) + file_digest([BENCHGEN])
+    payload_key = json.dumps({k: summary.get(k) for k in ("seed", "files", "bytes", "digest")}) + \
+        file_digest([BENCHGEN])
     nsis_version = run(["makensis", "-VERSION"], capture_output=True, text=True).stdout.strip()
-    jobs = [
-        ("ours", size_dir / "ours.exe",
-         payload_key + file_digest([MKSETUP, STUB, LANGUAGE, size_dir / "bench.pkg"]),
-         [str(MKSETUP), "build", "bench.pkg", "-o", "ours.exe", "--stub", str(STUB), "--lang", str(LANGUAGE),
-          "--jobs", "2", "--quiet"]),
-        ("peer", size_dir / "peer.exe",
-         payload_key + nsis_version + file_digest([size_dir / "peer.nsi"]),
-         ["makensis", "-V2", "peer.nsi"]),
-    ]
+    kinds = list(INSTALLERS) + ([NSIS_LZMA64] if summary.get("real") else [])
     packing = {}
-    for name, output, key, command in jobs:
+    for kind in kinds:
+        output = size_dir / f"{kind}.exe"
+        if kind.startswith("ours"):
+            form = INSTALLERS[kind][1]
+            key = payload_key + form + file_digest([MKSETUP, STUB, LANGUAGE, size_dir / "bench.pkg"])
+            command = [str(MKSETUP), "build", "bench.pkg", "-o", output.name, "--stub", str(STUB), "--lang",
+                       str(LANGUAGE), "--jobs", "2", "--compress", form, "--quiet"]
+        else:
+            script = size_dir / f"{kind}.nsi"
+            script.write_text(peer_script(kind), encoding="ascii")
+            key = payload_key + nsis_version + file_digest([script])
+            command = ["makensis", "-V2", script.name]
         stamp = output.with_suffix(".key")
         if output.is_file() and stamp.is_file() and stamp.read_text() == key:
             log(f"{output.name}: unchanged, kept")
-            packing[name] = json.loads((output.with_suffix(".packtime")).read_text())
-            if not isinstance(packing[name], dict):  # written before peak memory was kept
-                packing[name] = {"wall_s": packing[name], "peak_kb": 0}
+            packing[kind] = json.loads((output.with_suffix(".packtime")).read_text())
             continue
         log(f"packing {output.name}")
         output.unlink(missing_ok=True)
-        packing[name] = timed_native(command, size_dir, f"pack-{name}")
-        if name == "ours":
+        packing[kind] = timed_native(command, size_dir, f"pack-{kind}")
+        if kind == "ours-zlib" or (kind == "ours-lzma" and summary["bytes"] <= 10_000_000):
             same_whatever_the_jobs(command, size_dir, output)
-        output.with_suffix(".packtime").write_text(json.dumps(packing[name]))
+        output.with_suffix(".packtime").write_text(json.dumps(packing[kind]))
         stamp.write_text(key)
-    run([str(MKSETUP), "verify", "ours.exe"], cwd=size_dir, stdout=subprocess.DEVNULL)
+    for kind in ("ours-lzma", "ours-zlib"):
+        run([str(MKSETUP), "verify", f"{kind}.exe"], cwd=size_dir, stdout=subprocess.DEVNULL)
     return packing
 
 
@@ -192,7 +272,8 @@ def timed_native(command, folder, label):
     start = time.perf_counter()
     run([TIME, "-v", "-o", str(report)] + command, cwd=folder, stdout=subprocess.DEVNULL)
     measured = parse_time_report(report.read_text())
-    return {"wall_s": time.perf_counter() - start, "peak_kb": measured["peak_kb"]}
+    return {"wall_s": time.perf_counter() - start, "peak_kb": measured["peak_kb"],
+            "cpu_s": measured["user_s"] + measured["sys_s"]}
 
 
 def same_whatever_the_jobs(command, folder, output):
@@ -262,7 +343,7 @@ def timed_wine(command, label, prefix, profile_to=None, close_delay_ms=0):
     if PRIORITY:
         full = ["nice", "-n", str(PRIORITY)] + full
     if profile_to:
-        full = ["perf", "record", "-q", "-g", "-o", str(profile_to)] + full
+        full = ["perf", "record", "-q", "-e", "cpu-clock", "-g", "-o", str(profile_to)] + full
     server = wineserver_pid(prefix)
     server_cpu = cpu_seconds(server)
     start = time.perf_counter()
@@ -400,15 +481,33 @@ def profile_wineserver(prefix, data_file):
     pid = wineserver_pid(prefix)
     if pid is None:
         return None
-    return subprocess.Popen(["perf", "record", "-q", "-g", "-p", str(pid), "-o", str(data_file)],
+    return subprocess.Popen(["perf", "record", "-q", "-e", "cpu-clock", "-g", "-p", str(pid), "-o", str(data_file)],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def profiled_runs(size_dir, prefix, payload):
+def profile_symbols(data_file, limit=10):
+    """The installer process's busiest functions (perf report by dso and symbol)."""
+    try:
+        out = subprocess.run(["perf", "report", "-i", str(data_file), "--stdio", "--no-children",
+                              "--sort", "dso,sym", "-g", "none", "--percent-limit", "1.5"],
+                             capture_output=True, text=True, timeout=300).stdout
+    except (OSError, subprocess.TimeoutExpired):
+        return []
+    rows = []
+    for line in out.splitlines():
+        match = re.match(r"\s*([\d.]+)%\s+(\S+)\s+\[[.k]\]\s+(.+?)\s*$", line)
+        if match:
+            rows.append((float(match.group(1)), match.group(2), match.group(3)))
+    return rows[:limit]
+
+
+def profiled_runs(size_dir, prefix, payload, kinds):
+    """One more install of each kind under `perf record` (cpu-clock: this
+    machine's perf has no hardware counters), the wineserver recorded too."""
     if not shutil.which("perf"):
         return None
     profiles = {}
-    for kind in ("ours", "peer"):
+    for kind in kinds:
         own = size_dir / f"perf-{kind}.data"
         server_file = size_dir / f"perf-{kind}-wineserver.data"
         server = profile_wineserver(prefix, server_file)
@@ -419,7 +518,8 @@ def profiled_runs(size_dir, prefix, payload):
             if server:
                 server.send_signal(signal.SIGINT)
                 server.wait(timeout=60)
-        profiles[kind] = {"installer": profile_summary(own), "wineserver": profile_summary(server_file)}
+        profiles[kind] = {"installer": profile_summary(own), "wineserver": profile_summary(server_file),
+                          "symbols": profile_symbols(own)}
     return profiles
 
 
@@ -429,56 +529,76 @@ def stats(values):
     return {"min": min(values), "median": statistics.median(values), "max": max(values)}
 
 
+def interleaved_order(kinds, index):
+    """Each run starts with another installer and goes round the others in
+    alternating direction, so no installer always follows the same one."""
+    count = len(kinds)
+    step = 1 if index % 2 == 0 else -1
+    return [kinds[(index + step * i) % count] for i in range(count)]
+
+
 def scanner_runs(installers, prefix, payload, runs, delay_ms):
-    """The same installs under the simulated scanner, alternating."""
-    samples = {"ours": [], "peer": []}
+    """The same installs under the simulated scanner, interleaved."""
+    samples = {kind: [] for kind in installers}
     for index in range(runs):
-        order = ["ours", "peer"] if index % 2 == 0 else ["peer", "ours"]
-        for kind in order:
+        for kind in interleaved_order(list(installers), index):
             samples[kind].append(install_run(kind, installers[kind], prefix, payload, index, close_delay_ms=delay_ms))
         log(f"scanner {delay_ms} ms, run {index + 1}/{runs}: " + ", ".join(
             f"{k} {samples[k][-1]['wall_s']:.2f} s ({samples[k][-1]['delayed_closes']} closes delayed)"
-            for k in ("ours", "peer")))
+            for k in installers))
     return {kind: {"wall": stats([r["wall_s"] for r in samples[kind]]),
                    "delayed_closes": statistics.median(r["delayed_closes"] for r in samples[kind])}
             for kind in samples}
 
 
-def measure_size(size_mb, seed, runs, profile, prefix, close_delays=()):
-    size_dir = WORK / f"s{size_mb}"
-    size_dir.mkdir(parents=True, exist_ok=True)
-    payload, summary = generate_payload(size_dir, size_mb, seed)
-    pack_times = pack(size_dir, summary)
+def size_label(size):
+    return "real" if size == REAL else f"{size} MB"
 
-    log("inflating in memory")
-    inflate = json.loads(run([str(BENCHINFLATE), "--installer", str(size_dir / "ours.exe"), "--payload",
-                              str(payload), "--repeat", "3"], capture_output=True, text=True).stdout)
+
+def measure_size(size, seed, runs, profile, prefix, close_delays=(), forms=("lzma", "zlib")):
+    size_dir = WORK / ("real" if size == REAL else f"s{size}")
+    size_dir.mkdir(parents=True, exist_ok=True)
+    if size == REAL:
+        payload, summary = real_payload(size_dir)
+    else:
+        payload, summary = generate_payload(size_dir, size, seed)
+    pack_times = pack(size_dir, summary)
+    size_mb = summary["bytes"] / 1e6
+
+    inflate = None
+    if "zlib" in forms:
+        log("inflating in memory")
+        inflate = json.loads(run([str(BENCHINFLATE), "--installer", str(size_dir / "ours-zlib.exe"), "--payload",
+                                  str(payload), "--repeat", "3"], capture_output=True, text=True).stdout)
 
     load_before = os.getloadavg()[0]
-    installers = {"ours": size_dir / "ours.exe", "peer": size_dir / "peer.exe"}
-    samples = {"ours": [], "peer": [], "floor": []}
+    kinds = [kind for form in forms for kind in PAIRS[form]]
+    installers = {kind: size_dir / f"{kind}.exe" for kind in kinds}
+    samples = {kind: [] for kind in kinds}
+    samples["floor"] = []
     clear_bench_folder(prefix)
-    scanner_delays = [d for d in close_delays if d > 0]
-    check_room_for_installs(prefix, size_mb, runs * (1 + len(scanner_delays)))
+    scanner_delays = [d for d in close_delays if d > 0] if "zlib" in forms else []
+    check_room_for_installs(prefix, size_mb * (len(kinds) + 1) / 3, runs * (1 + len(scanner_delays)))
     log("warm-up: one install each, checked byte for byte")
     for kind, installer in installers.items():
         install_run(kind, installer, prefix, payload, "warmup", exact=True)
     floor_run(prefix, payload, "warmup")
     for index in range(runs):
-        order = ["ours", "peer"] if index % 2 == 0 else ["peer", "ours"]
-        for kind in order:
+        for kind in interleaved_order(kinds, index):
             samples[kind].append(install_run(kind, installers[kind], prefix, payload, index))
         samples["floor"].append(floor_run(prefix, payload, index))
         log(f"run {index + 1}/{runs}: " + ", ".join(
-            f"{k} {samples[k][-1]['wall_s']:.2f} s" for k in ("ours", "peer", "floor")))
-    scanner = {str(d): scanner_runs(installers, prefix, payload, runs, d) for d in scanner_delays}
+            f"{k} {samples[k][-1]['wall_s']:.2f} s" for k in kinds + ["floor"]))
+    zlib_pair = {kind: installers[kind] for kind in PAIRS["zlib"]}
+    scanner = {str(d): scanner_runs(zlib_pair, prefix, payload, runs, d) for d in scanner_delays}
     baseline = baseline_runs(prefix)
-    profiles = profiled_runs(size_dir, prefix, payload) if profile else None
+    profiles = profiled_runs(size_dir, prefix, payload, PAIRS[forms[0]]) if profile else None
 
     result = {
-        "size_mb": size_mb, "seed": seed, "runs": runs, "payload": summary, "pack": pack_times, "scanner": scanner,
-        "inflate": inflate,
+        "size": size, "size_mb": size_mb, "seed": seed, "runs": runs, "payload": summary, "pack": pack_times,
+        "scanner": scanner, "inflate": inflate, "forms": list(forms),
         "installers": {}, "floor": {},
+        "sizes": {kind: (size_dir / f"{kind}.exe").stat().st_size for kind in pack_times},
         "baseline": {"wall": stats([b["wall_s"] for b in baseline]),
                      "peak_kb": max(b["peak_kb"] for b in baseline)},
         "profiles": profiles,
@@ -486,7 +606,7 @@ def measure_size(size_mb, seed, runs, profile, prefix, close_delays=()):
         "nice": PRIORITY,
         "machine": machine_facts(),
     }
-    for kind in ("ours", "peer"):
+    for kind in kinds:
         runs_of = samples[kind]
         result["installers"][kind] = {
             "bytes": installers[kind].stat().st_size,
@@ -530,112 +650,167 @@ def readable_dso(dso):
     return dso
 
 
-def render_size(r):
-    ours, peer = r["installers"]["ours"], r["installers"]["peer"]
+MIB = 1024 * 1024
+
+
+def memory_bound(r, form):
+    """The installer's bound: 64 MiB + the largest file, and for the solid
+    form its dictionary (64 MiB, or the payload's size when that is smaller)."""
+    bound = 64 * MIB + r["payload"]["largest_file"]
+    if form == "lzma":
+        bound += min(64 * MIB, r["payload"]["bytes"])
+    return bound
+
+
+def judged_targets(r):
+    """Issue 21's targets that this payload measures: (text, value, met)."""
+    size, ins = r["size"], r["installers"]
+    small, fifty, large = size != REAL and size <= 3, size == 50, size != REAL and size >= 300
+    rows = []
+
+    def ratio(kind, other, part="wall"):
+        if part == "bytes":
+            return r["sizes"][kind] / r["sizes"][other]
+        return ins[kind]["wall"]["median"] / ins[other]["wall"]["median"]
+
+    if "lzma" in r["forms"]:
+        size_target = 0.98 if size == REAL else 1.10 if small else 1.0 if fifty else None
+        if size_target:
+            value = ratio("ours-lzma", "nsis-lzma", "bytes")
+            rows.append((f"lzma form: size at most {size_target} x NSIS solid LZMA", f"{value:.3f}",
+                         value <= size_target))
+        if size == REAL or fifty:
+            value = ratio("ours-lzma", "nsis-lzma")
+            rows.append(("lzma form: install time at most 0.6 x NSIS solid LZMA", f"{value:.2f}", value <= 0.6))
+        peak = ins["ours-lzma"]["peak_kb"]["max"] * 1024
+        rows.append((f"lzma form: peak memory at most 64 MiB + dictionary + largest file "
+                     f"({mb(memory_bound(r, 'lzma'))})", mb(peak), peak <= memory_bound(r, "lzma")))
+    if "zlib" in r["forms"]:
+        time_target = 0.8 if size == REAL or small else 0.65
+        value = ratio("ours-zlib", "nsis-zlib")
+        rows.append((f"zlib form: install time at most {time_target} x NSIS zlib", f"{value:.2f}",
+                     value <= time_target))
+        scanner = r.get("scanner") or {}
+        if large and "1" in scanner:
+            value = scanner["1"]["ours-zlib"]["wall"]["median"] / scanner["1"]["nsis-zlib"]["wall"]["median"]
+            rows.append(("zlib form, 1 ms per close: install time at most 0.5 x NSIS zlib", f"{value:.2f}",
+                         value <= 0.5))
+        peak = ins["ours-zlib"]["peak_kb"]["max"] * 1024
+        rows.append((f"zlib form: peak memory at most 64 MiB + largest file ({mb(memory_bound(r, 'zlib'))})",
+                     mb(peak), peak <= memory_bound(r, "zlib")))
+    if large:
+        value = r["pack"]["ours-lzma"]["wall_s"] / r["pack"]["nsis-lzma"]["wall_s"]
+        rows.append(("packer (lzma form) time at most 1.0 x makensis solid LZMA", f"{value:.2f}", value <= 1.0))
+    return rows
+
+
+def describe_payload(r):
     p = r["payload"]
-    largest = p["largest_file"]
-    lines = [f"## {r['size_mb']} MB payload (seed {r['seed']})", ""]
-    lines.append(f"{p['files']:,} files, {mb(p['bytes'])}: text-like {p['text_files']:,} files "
-                 f"({mb(p['text_bytes'])}), random binaries {p['binary_files']:,} ({mb(p['binary_bytes'])}), "
-                 f"small files {p['small_files']:,} ({mb(p['small_bytes'])}); largest file {mb(largest)}. "
-                 f"Machine: {r['machine']['cpu']}, {r['machine']['cores']} cores, {r['machine']['wine']}. "
-                 f"{r['runs']} measured runs each after one warm-up, alternating; load average "
-                 f"{r['load'][0]:.1f} before and {r['load'][1]:.1f} after (the machine is shared)"
-                 + (f"; installers and wineserver at priority {r['nice']}." if r.get("nice") else "."))
+    if p.get("real"):
+        return (f"{p['files']:,} real 64-bit Windows DLLs and programs, {p['bytes']:,} bytes, from `{p['source']}` "
+                f"(Debian wine64 {p['wine64']}; rebuild: in name order, every `.dll` and `.exe` of "
+                f"{REAL_MIN:,} to {REAL_MAX:,} bytes until the next would pass {REAL_TOTAL:,} bytes, "
+                f"`real_selection` in scripts/bench.py); largest file {mb(p['largest_file'])}, "
+                f"content digest {p['digest']}.")
+    return (f"{p['files']:,} files, {mb(p['bytes'])}: text-like {p['text_files']:,} files "
+            f"({mb(p['text_bytes'])}), random binaries {p['binary_files']:,} ({mb(p['binary_bytes'])}), "
+            f"small files {p['small_files']:,} ({mb(p['small_bytes'])}); largest file {mb(p['largest_file'])}.")
+
+
+def render_size(r):
+    size, ins, p = r["size"], r["installers"], r["payload"]
+    title = "Real payload: Wine's 64-bit DLLs" if size == REAL else f"{size} MB payload (seed {r['seed']})"
+    lines = [f"## {title}", ""]
+    selection = "real" if size == REAL else str(size)
+    lines.append(describe_payload(r) + f" Machine: {r['machine']['cpu']}, {r['machine']['cores']} cores, "
+                 f"{r['machine']['wine']}. {r['runs']} measured runs each after one warm-up, interleaved; "
+                 f"load average {r['load'][0]:.1f} before and {r['load'][1]:.1f} after (the machine is shared)"
+                 + (f"; installers and wineserver at priority {r['nice']}" if r.get("nice") else "")
+                 + f". Forms installed: {', '.join(r['forms'])} (`BENCH_SIZES={selection} "
+                 f"BENCH_FORMS=\"{' '.join(r['forms'])}\" BENCH_RUNS={r['runs']} "
+                 f"BENCH_CLOSE_DELAYS=\"{' '.join(['0'] + sorted(r.get('scanner') or {}, key=float))}\" "
+                 f"make bench`).")
     lines.append("")
-    lines.append("| installer | file size | of payload | wall min | wall median | wall max | peak memory (median) "
-                 "| user CPU | system CPU | wineserver CPU |")
-    lines.append("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
-    for label, i in (("ours (mksetup)", ours), ("peer (NSIS zlib)", peer)):
-        lines.append(f"| {label} | {mb(i['bytes'])} | {i['bytes'] / p['bytes']:.1%} | {i['wall']['min']:.2f} s "
-                     f"| {i['wall']['median']:.2f} s | {i['wall']['max']:.2f} s | {i['peak_kb']['median'] / 1024:.1f} MB "
-                     f"| {i['user_s']:.2f} s | {i['sys_s']:.2f} s | {i['wineserver_s']:.2f} s |")
-    ratio_size = ours["bytes"] / peer["bytes"]
-    ratio_wall = ours["wall"]["median"] / peer["wall"]["median"]
-    ratio_peak = ours["peak_kb"]["median"] / peer["peak_kb"]["median"]
-    lines.append(f"| **ours / peer** | **{ratio_size:.3f}** | | {ours['wall']['min'] / peer['wall']['min']:.2f} "
-                 f"| **{ratio_wall:.2f}** | {ours['wall']['max'] / peer['wall']['max']:.2f} | **{ratio_peak:.2f}** | | | |")
+    lines.append("| installer | file size | of payload | / NSIS same form | wall min | wall median | wall max "
+                 "| time / NSIS same form | peak memory (median) | user CPU | system CPU | wineserver CPU |")
+    lines.append("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+    for form in r["forms"]:
+        ours, peer = PAIRS[form]
+        for kind in (ours, peer):
+            i = ins[kind]
+            mine = kind == ours
+            size_ratio = f"**{i['bytes'] / ins[peer]['bytes']:.3f}**" if mine else "1"
+            time_ratio = f"**{i['wall']['median'] / ins[peer]['wall']['median']:.2f}**" if mine else "1"
+            lines.append(f"| {INSTALLERS[kind][2]} | {i['bytes']:,} | {i['bytes'] / p['bytes']:.1%} | {size_ratio} "
+                         f"| {i['wall']['min']:.2f} s | {i['wall']['median']:.2f} s | {i['wall']['max']:.2f} s "
+                         f"| {time_ratio} | {i['peak_kb']['median'] / 1024:.1f} MB | {i['user_s']:.2f} s "
+                         f"| {i['sys_s']:.2f} s | {i['wineserver_s']:.2f} s |")
     lines.append("")
 
-    inf, fl = r["inflate"], r["floor"]
+    lines.append("Packing (wall and CPU time, peak memory; `mksetup --jobs 2`, level 12; `makensis -V2`; "
+                 "sequential, not interleaved):")
+    lines.append("")
+    lines.append("| installer | bytes | / NSIS solid LZMA | packing wall | packing CPU | packing peak |")
+    lines.append("|---|---:|---:|---:|---:|---:|")
+    for kind, pack in r["pack"].items():
+        label = INSTALLERS[kind][2] if kind in INSTALLERS else "NSIS `/SOLID lzma`, `SetCompressorDictSize 64`"
+        cpu = f"{pack['cpu_s']:.1f} s" if "cpu_s" in pack else ""
+        lines.append(f"| {label} | {r['sizes'][kind]:,} | {r['sizes'][kind] / r['sizes']['nsis-lzma']:.3f} "
+                     f"| {pack['wall_s']:.1f} s | {cpu} | {pack['peak_kb'] / 1024:.0f} MB |")
+    lines.append("")
+
+    inf, fl = r.get("inflate"), r["floor"]
     lines.append("Machine limits on the same payload:")
     lines.append("")
     lines.append("| limit | seconds | rate |")
     lines.append("|---|---:|---:|")
-    lines.append(f"| inflate our installer's streams in memory (payload section, then each piece; best of 3) "
-                 f"| {inf['ours_best_s']:.2f} | {inf['payload_bytes'] / 1e6 / inf['ours_best_s']:.0f} MB/s |")
-    lines.append(f"| of which the payload section's stream alone | {inf['outer_best_s']:.2f} "
-                 f"| {inf['stream_bytes'] / 1e6 / inf['outer_best_s']:.0f} MB/s |")
-    if "perfile_best_s" in inf:
-        lines.append(f"| inflate every file's own zlib stream (level 9, as the peer stores them; best of 3) "
+    if inf:
+        lines.append(f"| inflate the zlib form's streams in memory (payload section, then each piece; best of 3) "
+                     f"| {inf['ours_best_s']:.2f} | {inf['payload_bytes'] / 1e6 / inf['ours_best_s']:.0f} MB/s |")
+        lines.append(f"| inflate every file's own zlib stream (level 9, as NSIS zlib stores them; best of 3) "
                      f"| {inf['perfile_best_s']:.2f} | {inf['perfile_raw_bytes'] / 1e6 / inf['perfile_best_s']:.0f} MB/s |")
     lines.append(f"| write floor: create {fl['folders']:,} folders and write {fl['files']:,} files from memory under "
                  f"Wine (median; min {fl['write']['min']:.2f}, max {fl['write']['max']:.2f}) | {fl['write']['median']:.2f} "
                  f"| {fl['write']['median'] / fl['files'] * 1000:.2f} ms per file |")
     lines.append(f"| start and end of an empty Windows program under Wine (median wall) "
                  f"| {r['baseline']['wall']['median']:.2f} | peak memory {r['baseline']['peak_kb'] / 1024:.1f} MB |")
-    floor_total = fl["write"]["median"] + r["baseline"]["wall"]["median"]
-    lines.append("")
-    pack = r["pack"]
-    lines.append(f"Write floor plus process start: {floor_total:.2f} s; peer / that: "
-                 f"{peer['wall']['median'] / floor_total:.2f}; ours / that: {ours['wall']['median'] / floor_total:.2f}. "
-                 f"Packing took {pack['ours']['wall_s']:.1f} s and {pack['ours']['peak_kb'] / 1024:.0f} MB "
-                 f"(mksetup, libdeflate level 12, 2 threads; the same bytes with 1 and 4 threads) and "
-                 f"{pack['peer']['wall_s']:.1f} s and {pack['peer']['peak_kb'] / 1024:.0f} MB (makensis): "
-                 f"{pack['ours']['wall_s'] / pack['peer']['wall_s']:.2f} x.")
     lines.append("")
 
     scanner = r.get("scanner") or {}
     if scanner:
-        lines.append("With the simulated scanner (`libscanner_delay.so` preloaded into `wine64`: every close of a "
-                     "file written by the Windows process waits a fixed time; medians of the same runs, alternating):")
+        lines.append("The zlib forms with the simulated scanner (`libscanner_delay.so` preloaded into `wine64`: every "
+                     "close of a file written by the Windows process waits a fixed time; medians, interleaved):")
         lines.append("")
-        lines.append("| ms per close | ours | peer | ours / peer | closes delayed, ours | peer | "
-                     "peer's time over the plain run |")
-        lines.append("|---:|---:|---:|---:|---:|---:|---:|")
-        lines.append(f"| 0 | {ours['wall']['median']:.2f} s | {peer['wall']['median']:.2f} s "
-                     f"| **{ratio_wall:.2f}** | | | |")
+        lines.append("| ms per close | ours zlib | NSIS zlib | ours / NSIS | closes delayed, ours | NSIS |")
+        lines.append("|---:|---:|---:|---:|---:|---:|")
         for delay in sorted(scanner, key=float):
-            o, q = scanner[delay]["ours"], scanner[delay]["peer"]
+            o, q = scanner[delay]["ours-zlib"], scanner[delay]["nsis-zlib"]
             lines.append(f"| {delay} | {o['wall']['median']:.2f} s | {q['wall']['median']:.2f} s "
                          f"| **{o['wall']['median'] / q['wall']['median']:.2f}** | {o['delayed_closes']:,.0f} "
-                         f"| {q['delayed_closes']:,.0f} | +{q['wall']['median'] - peer['wall']['median']:.2f} s "
-                         f"(closes x delay: {q['delayed_closes'] * float(delay) / 1000:.2f} s) |")
+                         f"| {q['delayed_closes']:,.0f} |")
         lines.append("")
 
-    size_target = 0.9 if r["size_mb"] >= 300 else 0.8 if r["size_mb"] <= 3 else 1.0
-    memory_bound = 64 * 1024 * 1024 + largest
-    bytes_target = 1.10 if r["size_mb"] <= 3 else 0.97
-    checks = [
-        (f"install wall time at most {size_target} x the peer's", ratio_wall <= size_target, f"{ratio_wall:.2f}"),
-        (f"installer size at most {bytes_target} x the peer's", ratio_size <= bytes_target, f"{ratio_size:.3f}"),
-        (f"peak memory at most 64 MB + largest file ({mb(memory_bound)})",
-         ours["peak_kb"]["max"] * 1024 <= memory_bound, f"{ours['peak_kb']['max'] / 1024:.1f} MB"),
-    ]
-    if r["size_mb"] >= 300:
-        checks.append(("install wall time at most 0.65 x the peer's, no scanner", ratio_wall <= 0.65,
-                       f"{ratio_wall:.2f}"))
-        if "1" in scanner:
-            one = scanner["1"]["ours"]["wall"]["median"] / scanner["1"]["peer"]["wall"]["median"]
-            checks.append(("install wall time at most 0.6 x the peer's, 1 ms per close", one <= 0.6, f"{one:.2f}"))
     lines.append("| target | ours | met |")
     lines.append("|---|---:|---|")
-    for text, met, value in checks:
+    for text, value, met in judged_targets(r):
         lines.append(f"| {text} | {value} | {'yes' if met else 'no'} |")
     lines.append("")
 
     if r.get("profiles"):
-        lines.append("Profile of one more install each (`perf record -g` on the installer process, and on the "
-                     "wineserver at the same time); share of samples by program and library:")
+        lines.append("Profile of one more install each (`perf record -e cpu-clock -g` on the installer process, and "
+                     "on the wineserver at the same time); share of samples by program and library, then the "
+                     "installer process's busiest functions:")
         lines.append("")
-        for kind in ("ours", "peer"):
-            prof = r["profiles"][kind]
+        for kind, prof in r["profiles"].items():
             for part in ("installer", "wineserver"):
                 rows = prof[part]
                 if rows:
                     text = ", ".join(f"{readable_dso(dso)} {share:.0f}%" + ("" if comm in dso else f" ({comm})")
                                      for share, comm, dso in rows)
-                    lines.append(f"- {kind}, {part}: {text}")
+                    lines.append(f"- {INSTALLERS[kind][2]}, {part}: {text}")
+            if prof.get("symbols"):
+                text = ", ".join(f"`{sym}` ({readable_dso(dso)}) {share:.1f}%" for share, dso, sym in prof["symbols"])
+                lines.append(f"- {INSTALLERS[kind][2]}, functions: {text}")
         lines.append("")
     return "\n".join(lines)
 
@@ -672,22 +847,24 @@ def write_results(new_sections, path=RESULTS):
     notes = ""
     if path.is_file():
         text = path.read_text()
-        for match in re.finditer(r"<!-- size (\d+) -->\n(.*?)<!-- end size \1 -->", text, re.S):
-            sections[int(match.group(1))] = match.group(2)
+        for match in re.finditer(r"<!-- size (\w+) -->\n(.*?)<!-- end size \1 -->", text, re.S):
+            key = match.group(1)
+            sections[int(key) if key.isdigit() else key] = match.group(2)
         match = re.search(r"<!-- notes -->.*?<!-- end notes -->\n", text, re.S)
         notes = match.group(0) if match else ""
     sections.update(new_sections)
     body = [HEADER]
     if notes:
         body.append(notes)
-    for size in sorted(sections):
+    for size in sorted(sections, key=lambda k: (isinstance(k, int), k if isinstance(k, int) else 0)):
         body.append(f"<!-- size {size} -->\n{sections[size].rstrip()}\n<!-- end size {size} -->\n")
     path.write_text("\n".join(body))
 
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--size", type=int, action="append")
+    parser.add_argument("--size", type=lambda v: v if v == REAL else int(v), action="append")
+    parser.add_argument("--forms", default="lzma,zlib")
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--no-profile", action="store_true")
@@ -697,6 +874,9 @@ def main():
     sizes = args.size or [300]
     if args.runs < 1:
         fail("--runs must be at least 1")
+    forms = tuple(f for f in re.split(r"[ ,]+", args.forms) if f)
+    if not forms or any(f not in PAIRS for f in forms):
+        fail("--forms takes lzma, zlib or both")
     for tool in (BENCHGEN, BENCHINFLATE, WRITEFLOOR, MKSETUP, STUB) + ((SCANNER,) if any(args.close_delay) else ()):
         if not tool.is_file():
             fail(f"{tool} is missing: run 'make bench'")
@@ -715,8 +895,8 @@ def main():
                     "/f"], env=wine_env(), capture_output=True)
     sections = {}
     for size in sizes:
-        log(f"== {size} MB")
-        result = measure_size(size, args.seed, args.runs, not args.no_profile, prefix, args.close_delay)
+        log(f"== {size_label(size)}")
+        result = measure_size(size, args.seed, args.runs, not args.no_profile, prefix, args.close_delay, forms)
         sections[size] = render_size(result) + "\n"
         write_results(sections)
         print(sections[size])
