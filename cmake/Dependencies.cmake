@@ -14,6 +14,9 @@ function(setup_cross_build script)
   if(NOT result EQUAL 0)
     message(FATAL_ERROR "scripts/${script} for ${SETUP_TRIPLET} failed")
   endif()
+  # An edited script (other flags) reconfigures, which rebuilds the library.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+    ${PROJECT_SOURCE_DIR}/scripts/${script} ${PROJECT_SOURCE_DIR}/scripts/c-library-flags.sh)
 endfunction()
 
 if(WIN32)
