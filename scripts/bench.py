@@ -15,6 +15,12 @@ the persistent wineserver and the X display). Options:
                  0 is the plain run, always made)
   --seed N       payload seed (default 1)
   --runs N       measured runs per installer after one warm-up (default 5)
+  --hold-desktop keep a window open (Wine's notepad) while installing: Wine
+                 starts its desktop process (explorer.exe) with the first
+                 window of a session and ends it a second after the last, so
+                 without one every install pays for starting it, which on
+                 Windows is always running; sections measured so are kept
+                 apart ("real_desktop")
   --no-profile   skip the profiled runs (the first form's pair, under perf)
   --nice N       run the installers and this prefix's wineserver at this
                  priority (e.g. -5 on a machine busy with other work; root only)
@@ -720,6 +726,8 @@ def describe_payload(r):
 def render_size(r):
     size, ins, p = r["size"], r["installers"], r["payload"]
     title = "Real payload: Wine's 64-bit DLLs" if size == REAL else f"{size} MB payload (seed {r['seed']})"
+    if r.get("desktop_held"):
+        title += ", Wine's desktop held open"
     lines = [f"## {title}", ""]
     selection = "real" if size == REAL else str(size)
     lines.append(describe_payload(r) + f" Machine: {r['machine']['cpu']}, {r['machine']['cores']} cores, "
@@ -729,7 +737,9 @@ def render_size(r):
                  + f". Forms installed: {', '.join(r['forms'])} (`BENCH_SIZES={selection} "
                  f"BENCH_FORMS=\"{' '.join(r['forms'])}\" BENCH_RUNS={r['runs']} "
                  f"BENCH_CLOSE_DELAYS=\"{' '.join(['0'] + sorted(r.get('scanner') or {}, key=float))}\" "
-                 f"make bench`).")
+                 + ("BENCH_HOLD_DESKTOP=1 " if r.get("desktop_held") else "") + "make bench`)"
+                 + ("; a window stayed open through every install, so Wine's desktop process was not started by "
+                    "each install." if r.get("desktop_held") else "."))
     lines.append("")
     lines.append("| installer | file size | of payload | / NSIS same form | wall min | wall median | wall max "
                  "| time / NSIS same form | peak memory (median) | user CPU | system CPU | wineserver CPU |")
@@ -848,17 +858,38 @@ def write_results(new_sections, path=RESULTS):
     if path.is_file():
         text = path.read_text()
         for match in re.finditer(r"<!-- size (\w+) -->\n(.*?)<!-- end size \1 -->", text, re.S):
-            key = match.group(1)
-            sections[int(key) if key.isdigit() else key] = match.group(2)
+            sections[match.group(1)] = match.group(2)
         match = re.search(r"<!-- notes -->.*?<!-- end notes -->\n", text, re.S)
         notes = match.group(0) if match else ""
-    sections.update(new_sections)
+    sections.update({str(k): v for k, v in new_sections.items()})
     body = [HEADER]
     if notes:
         body.append(notes)
-    for size in sorted(sections, key=lambda k: (isinstance(k, int), k if isinstance(k, int) else 0)):
+    for size in sorted(sections, key=section_order):
         body.append(f"<!-- size {size} -->\n{sections[size].rstrip()}\n<!-- end size {size} -->\n")
     path.write_text("\n".join(body))
+
+
+def hold_desktop():
+    """A window kept open for the whole run, so that Wine's desktop process
+    stays up between installs (see --hold-desktop)."""
+    holder = subprocess.Popen([WINE, "notepad"], env=wine_env(), stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    deadline = time.monotonic() + 60
+    while not any((entry / "comm").read_text().startswith("explorer.exe")
+                  for entry in Path("/proc").iterdir() if entry.name.isdigit() and (entry / "comm").exists()):
+        if holder.poll() is not None or time.monotonic() > deadline:
+            fail("--hold-desktop: Wine's desktop process did not start within 60 s")
+        time.sleep(0.2)
+    time.sleep(1)
+    return holder
+
+
+def section_order(key):
+    """The real payload first, then the sizes; each measured with the desktop
+    held right after its plain section."""
+    base, _, held = str(key).partition("_")
+    return (base != REAL, int(base) if base.isdigit() else 0, held)
 
 
 def main():
@@ -868,6 +899,7 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--no-profile", action="store_true")
+    parser.add_argument("--hold-desktop", action="store_true")
     parser.add_argument("--nice", type=int, default=0)
     parser.add_argument("--close-delay", type=int, action="append", default=[])
     args = parser.parse_args()
@@ -893,13 +925,19 @@ def main():
     # every 64-bit Windows has; our installer registers itself there.
     subprocess.run([WINE, "reg", "add", r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall", "/reg:32",
                     "/f"], env=wine_env(), capture_output=True)
+    holder = hold_desktop() if args.hold_desktop else None
     sections = {}
     for size in sizes:
         log(f"== {size_label(size)}")
         result = measure_size(size, args.seed, args.runs, not args.no_profile, prefix, args.close_delay, forms)
-        sections[size] = render_size(result) + "\n"
+        key = f"{size}_desktop" if args.hold_desktop else size
+        result["desktop_held"] = args.hold_desktop
+        sections[key] = render_size(result) + "\n"
         write_results(sections)
-        print(sections[size])
+        print(sections[key])
+    if holder:
+        holder.terminate()
+        holder.wait(timeout=60)
     shutil.rmtree(drive_c(prefix) / "bench", ignore_errors=True)
     log(f"results in {RESULTS.relative_to(ROOT)}")
 

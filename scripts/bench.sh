@@ -13,6 +13,8 @@
 #   BENCH_RUNS=5          measured runs per installer after the warm-up
 #   BENCH_SEED=1          payload seed
 #   BENCH_PROFILE=0       skip the profiled runs
+#   BENCH_HOLD_DESKTOP=1  keep a window open through the installs, so that
+#                         Wine's desktop process is not started by each one
 #   BENCH_NICE=-5         run installers and wineserver at that priority (busy machines)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -41,6 +43,7 @@ for size in ${BENCH_SIZES:-real 3 50 300}; do args+=(--size "$size"); done
 args+=(--forms "${BENCH_FORMS:-lzma zlib}")
 for delay in ${BENCH_CLOSE_DELAYS:-0 1}; do args+=(--close-delay "$delay"); done
 [ "${BENCH_PROFILE:-1}" = 0 ] && args+=(--no-profile)
+[ "${BENCH_HOLD_DESKTOP:-0}" = 1 ] && args+=(--hold-desktop)
 [ -n "${BENCH_NICE:-}" ] && args+=(--nice "$BENCH_NICE")
 
 export SETUP_WINEPREFIX="$root/build/wine-bench"

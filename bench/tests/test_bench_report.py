@@ -70,7 +70,8 @@ class ResultsFile(unittest.TestCase):
     def test_a_measured_size_replaces_only_its_own_section_and_notes_stay(self):
         with tempfile.TemporaryDirectory() as folder:
             path = Path(folder) / "results.md"
-            bench.write_results({300: "## 300 first\n", 50: "## 50 first\n", "real": "## real\n"}, path)
+            bench.write_results({300: "## 300 first\n", "50_desktop": "## 50 held\n", 50: "## 50 first\n",
+                                 "real": "## real\n"}, path)
             text = path.read_text()
             path.write_text(text.replace("<!-- size 50 -->",
                                          "<!-- notes -->\nhand-written\n<!-- end notes -->\n\n<!-- size 50 -->", 1))
@@ -86,6 +87,8 @@ class ResultsFile(unittest.TestCase):
             self.assertLess(text.index("hand-written"), text.index("## 50 third"))
             self.assertLess(text.index("## 50 third"), text.index("## 300 first"), "sizes in ascending order")
             self.assertLess(text.index("## real"), text.index("## 50 third"), "the real payload first")
+            self.assertLess(text.index("## 50 third"), text.index("## 50 held"), "a held-desktop run after its size")
+            self.assertLess(text.index("## 50 held"), text.index("## 300 first"))
 
 
 class Rendering(unittest.TestCase):
