@@ -875,9 +875,21 @@ def hold_desktop():
     stays up between installs (see --hold-desktop)."""
     holder = subprocess.Popen([WINE, "notepad"], env=wine_env(), stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL)
+    mark = f"WINEPREFIX={os.environ['WINEPREFIX']}".encode()
+
+    def desktop_up():
+        """explorer.exe of this prefix (other Wine prefixes may run theirs)."""
+        for entry in Path("/proc").iterdir():
+            try:
+                if entry.name.isdigit() and (entry / "comm").read_text().startswith("explorer.exe") and \
+                        mark in (entry / "environ").read_bytes().split(b"\0"):
+                    return True
+            except OSError:
+                continue
+        return False
+
     deadline = time.monotonic() + 60
-    while not any((entry / "comm").read_text().startswith("explorer.exe")
-                  for entry in Path("/proc").iterdir() if entry.name.isdigit() and (entry / "comm").exists()):
+    while not desktop_up():
         if holder.poll() is not None or time.monotonic() > deadline:
             fail("--hold-desktop: Wine's desktop process did not start within 60 s")
         time.sleep(0.2)
