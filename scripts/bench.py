@@ -904,6 +904,18 @@ def section_order(key):
     return (base != REAL, int(base) if base.isdigit() else 0, held)
 
 
+def measure_all(args, sizes, forms, prefix):
+    sections = {}
+    for size in sizes:
+        log(f"== {size_label(size)}")
+        result = measure_size(size, args.seed, args.runs, not args.no_profile, prefix, args.close_delay, forms)
+        key = f"{size}_desktop" if args.hold_desktop else size
+        result["desktop_held"] = args.hold_desktop
+        sections[key] = render_size(result) + "\n"
+        write_results(sections)
+        print(sections[key])
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--size", type=lambda v: v if v == REAL else int(v), action="append")
@@ -938,18 +950,12 @@ def main():
     subprocess.run([WINE, "reg", "add", r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall", "/reg:32",
                     "/f"], env=wine_env(), capture_output=True)
     holder = hold_desktop() if args.hold_desktop else None
-    sections = {}
-    for size in sizes:
-        log(f"== {size_label(size)}")
-        result = measure_size(size, args.seed, args.runs, not args.no_profile, prefix, args.close_delay, forms)
-        key = f"{size}_desktop" if args.hold_desktop else size
-        result["desktop_held"] = args.hold_desktop
-        sections[key] = render_size(result) + "\n"
-        write_results(sections)
-        print(sections[key])
-    if holder:
-        holder.terminate()
-        holder.wait(timeout=60)
+    try:
+        measure_all(args, sizes, forms, prefix)
+    finally:  # also when a run fails
+        if holder:
+            holder.terminate()
+            holder.wait(timeout=60)
     shutil.rmtree(drive_c(prefix) / "bench", ignore_errors=True)
     log(f"results in {RESULTS.relative_to(ROOT)}")
 
