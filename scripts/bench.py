@@ -831,7 +831,10 @@ Written by `make bench` (`scripts/bench.sh`; the method is in the README). Each
 size below is replaced when it is measured again; `BENCH_SIZES="50 300" make bench`
 measures both.
 
-How it measures: both installers run unattended (`/S /D=C:\\bench\\...`) under
+How it measures: our installer in both payload forms (`--compress lzma`, the
+default, and `--compress zlib`) and NSIS in both (`/SOLID lzma` and zlib), each
+form against NSIS in the same form; the installers run unattended
+(`/S /D=C:\\bench\\...`) under
 `wine64` in the prefix `build/wine-bench`, with one persistent wineserver, into
 fresh folders; `sync` runs before every install so that none inherits the write-back
 of the one before. The installs of a size stay on disk until its runs are done,
