@@ -15,6 +15,7 @@
 #include "mksetup/installer_builder.h"
 #include "mksetup/installer_reader.h"
 #include "mksetup/package_reader.h"
+#include "mksetup/sha256.h"
 #include "mksetup/tool_error.h"
 #include "support/test_support.h"
 #include "pe_stub.h"
@@ -132,9 +133,12 @@ TEST(Mksetup, TheScriptCarriesSizesAndTheRuntimeReadsEveryStream)
     EXPECT_EQ(lines[0], "action=path,PgmPath=*Programs*\\Morvane\\,Registry=Brumo\\Morvane,Version=2012-01,Lng=EN,"
                         "\"MyStartMenu=*StartMenu*\\Morvane\\\"");
     // The pseudo-random picture does not shrink: stored, no ComprLen.
-    EXPECT_EQ(lines[2], "action=save,OrigLen=5000,Filename=*PgmPath*\\System\\Picture.jpg");
+    // Every file's SHA-256 ends its line.
+    EXPECT_EQ(lines[2], "action=save,OrigLen=5000,Filename=*PgmPath*\\System\\Picture.jpg,Hash=" +
+                            Sha256Hex(ReadTestFile(folder.File("Picture.jpg"))));
     // Compress=no stores a file that would shrink, and the item itself is dropped.
-    EXPECT_EQ(lines[3], "action=saveifnotexists,OrigLen=700,Filename=*PgmPath*\\DemoData\\Data.ada");
+    EXPECT_EQ(lines[3], "action=saveifnotexists,OrigLen=700,Filename=*PgmPath*\\DemoData\\Data.ada,Hash=" +
+                            Sha256Hex(ReadTestFile(folder.File("Data.ada"))));
     const TParams exe = SplitCommaText(lines[1]);
     EXPECT_EQ(ParamValue(exe, "OrigLen"), "20002");
     const int comprLen = std::stoi(ParamValue(exe, "ComprLen"));
@@ -145,7 +149,8 @@ TEST(Mksetup, TheScriptCarriesSizesAndTheRuntimeReadsEveryStream)
     EXPECT_EQ(payload.substr(static_cast<std::size_t>(comprLen), 5000), ReadTestFile(folder.File("Picture.jpg")));
     EXPECT_EQ(payload.substr(static_cast<std::size_t>(comprLen) + 5000, 700), ReadTestFile(folder.File("Data.ada")));
     EXPECT_EQ(lines[5], "action=save,OrigLen=800,ComprLen=" + ParamValue(SplitCommaText(lines[5]), "ComprLen") +
-                            ",\"Filename=*PgmPath*\\Templates\\en\\Form3 Lost, Destruction.rtf\"");
+                            ",\"Filename=*PgmPath*\\Templates\\en\\Form3 Lost, Destruction.rtf\",Hash=" +
+                            Sha256Hex(ReadTestFile(folder.File("Templates/en/Form3 Lost, Destruction.rtf"))));
     EXPECT_EQ(lines[7], "action=exec,params=aftersetup");
 }
 
