@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/upgrade_check.h"
 #include "util/text_compare.h"
 
 TEngineState Engine;
@@ -9,6 +10,7 @@ TEngineState Engine;
 void ResetEngineState()
 {
     Engine = TEngineState();
+    SetUnchangedFiles({});
 }
 
 void AddCreatedFolder(const std::string& folder)

@@ -10,6 +10,7 @@
 #include "engine/folders.h"
 #include "engine/piece_prefetch.h"
 #include "engine/placeholders.h"
+#include "engine/upgrade_check.h"
 #include "util/ansi_strings.h"
 #include "util/case_key.h"
 #include "util/file_replace.h"
@@ -112,7 +113,16 @@ bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
         return false;
     }
     // The payload has moved on already, so a kept file does not shift the next piece.
-    const bool result = (keepExisting && FileExists(name)) ? true : WriteWholeFile(name, piece.Data, piece.Size);
+    bool result = true;
+    if (!keepExisting && TakeUnchangedFile(name)) {
+        // Its bytes are those of the piece: not written, but removed with the rest.
+        RecordWrittenSize(name, piece.Size);
+        Engine.WrittenFiles.push_back(name);
+    } else if (keepExisting && FileExists(name)) {
+        Engine.KeptFiles.push_back(name); // the user's now: an earlier list's entry is dropped
+    } else {
+        result = WriteWholeFile(name, piece.Data, piece.Size);
+    }
     if (Engine.MainProgram.empty() && LowerCaseExtension(name) == ".exe") Engine.MainProgram = name;
     return result;
 }

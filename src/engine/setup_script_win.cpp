@@ -15,6 +15,7 @@
 #include "engine/engine_state.h"
 #include "engine/piece_prefetch.h"
 #include "engine/script_actions.h"
+#include "engine/upgrade_check.h"
 #include "util/exception.h"
 #include "util/win_handles.h"
 
@@ -81,6 +82,12 @@ TPayload OpenPayload(const TSectionPart& container, std::uint64_t position, std:
     payload.Stream = std::make_shared<TInflateStream>(SectionSource(container, position, length));
     payload.StreamLeft = checked.Size;
     return payload;
+}
+
+bool IsPieceLine(const std::string& line)
+{
+    const TScriptAction action = LineAction(SplitCommaText(line));
+    return action == TScriptAction::Save || action == TScriptAction::SaveIfNotExists;
 }
 
 } // namespace
@@ -156,9 +163,16 @@ bool RunSetupScript(bool pathOnly)
         // block, also by an exception, finishes every one of them.
         std::optional<TDeferredCloses> closes;
         if (!pathOnly) closes.emplace();
+        SetUnchangedFiles({});
+        bool checked = pathOnly;
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const std::string& line = lines[i];
             if (pathOnly && CommandAction(line) != "path") continue;
+            // Nothing is written unless every file to be replaced can be.
+            if (!checked && IsPieceLine(line)) {
+                checked = true;
+                if (!CheckBeforeFirstWrite(lines, i)) break;
+            }
             ran.push_back(i);
             if (!ExecuteCommand(line, payload)) {
                 AddError("Command failed: " + line);

@@ -1,0 +1,81 @@
+#include "engine/upgrade_check.h"
+
+#include <windows.h>
+
+#include <unordered_map>
+
+#include "engine/commands.h"
+#include "engine/engine_state.h"
+#include "engine/folders.h"
+#include "engine/placeholders.h"
+#include "util/case_key.h"
+#include "util/win_handles.h"
+
+namespace {
+
+class TFileSystemProbe : public TTargetProbe {
+public:
+    bool Exists(const std::string& path, std::uint64_t& size) override
+    {
+        // A fresh installation asks once per folder, not once per file.
+        const std::string folder = FolderPartOf(path);
+        const auto known = folders_.emplace(CaseInsensitiveKey(folder), false);
+        if (known.second) {
+            const DWORD attributes = GetFileAttributesA(folder.c_str());
+            known.first->second = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        }
+        if (!known.first->second) return false;
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return false;
+        size = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        return true;
+    }
+
+    bool Hash(const std::string& path, TSha256& digest) override
+    {
+        unsigned long error = 0;
+        return hasher_.HashFile(path, digest, error);
+    }
+
+    unsigned long Replaceable(const std::string& path) override
+    {
+        // Windows refuses to replace a read-only file; Wine run by root would not.
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
+        // Opening changes nothing: no truncation, and the times stay.
+        FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE | DELETE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        return file ? ERROR_SUCCESS : GetLastError();
+    }
+
+    bool FreeBytes(const std::string& volume, std::uint64_t& bytes) override
+    {
+        ULARGE_INTEGER available;
+        if (!GetDiskFreeSpaceExA(volume.c_str(), &available, nullptr, nullptr)) return false;
+        bytes = available.QuadPart;
+        return true;
+    }
+
+private:
+    TFileHasher hasher_;
+    std::unordered_map<std::string, bool> folders_;
+};
+
+} // namespace
+
+bool CheckBeforeFirstWrite(const std::vector<std::string>& lines, std::size_t first)
+{
+    // A placeholder without a value is reported when its line runs, not twice.
+    const std::string errors = Engine.ErrorText;
+    const std::vector<TPlannedFile> files = PlannedFilesOf(lines, first, ExpandPlaceholders);
+    Engine.ErrorText = errors;
+    TFileSystemProbe probe;
+    const TCheckResult result = CheckPlannedFiles(files, probe);
+    SetUnchangedFiles(result.Unchanged);
+    if (result.FailedPath.empty()) return true;
+    AddError("Write Error: " + result.FailedPath);
+    return false;
+}
