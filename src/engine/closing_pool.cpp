@@ -5,7 +5,10 @@
 TClosingPool::TClosingPool(TFinish finish, std::size_t threads, std::size_t slots)
     : finish_(std::move(finish)), slots_(slots == 0 ? 1 : slots)
 {
-    for (TSlot& slot : slots_) slot.Item.Path.reserve(260);
+    for (TSlot& slot : slots_) {
+        slot.Item.Path.reserve(260);
+        slot.Item.Temporary.reserve(260);
+    }
     for (std::size_t i = 0; i < (threads == 0 ? 1 : threads); ++i) {
         threads_.push_back(std::make_unique<WorkerThread>());
         if (!threads_.back()->Start(&TClosingPool::Run, this)) {
@@ -26,10 +29,10 @@ TClosingPool::~TClosingPool()
     for (auto& thread : threads_) thread->Join();
 }
 
-void TClosingPool::Add(std::uintptr_t handle, const std::string& path, bool replacing)
+void TClosingPool::Add(std::uintptr_t handle, const std::string& path, const std::string& temporary, bool replacing)
 {
     if (threads_.empty()) { // no thread could be started: finish it here
-        const TPendingClose item{handle, path, replacing};
+        const TPendingClose item{handle, path, temporary, replacing};
         if (!finish_(item)) {
             std::lock_guard<WorkerLock> lock(mutex_);
             failures_.push_back(path);
@@ -42,6 +45,7 @@ void TClosingPool::Add(std::uintptr_t handle, const std::string& path, bool repl
         TSlot& slot = slots_[head_];
         slot.Item.Handle = handle;
         slot.Item.Path.assign(path);
+        slot.Item.Temporary.assign(temporary);
         slot.Item.Replacing = replacing;
         slot.State = TState::Queued;
         head_ = (head_ + 1) % slots_.size();

@@ -20,7 +20,8 @@
 struct TPendingClose {
     std::uintptr_t Handle = 0;
     std::string Path;
-    bool Replacing = false; // the handle is the temporary file's
+    std::string Temporary;  // the file the handle writes when not empty, moved to Path
+    bool Replacing = false; // that move replaces the file at Path
 };
 
 class TClosingPool {
@@ -35,7 +36,7 @@ public:
     TClosingPool& operator=(const TClosingPool&) = delete;
 
     // Hands a file over; waits while every slot is taken.
-    void Add(std::uintptr_t handle, const std::string& path, bool replacing);
+    void Add(std::uintptr_t handle, const std::string& path, const std::string& temporary, bool replacing);
     // The paths of the files whose finishing failed since the last call.
     std::vector<std::string> TakeFailures();
     // Waits until every file added so far is finished; then TakeFailures().

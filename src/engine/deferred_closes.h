@@ -27,6 +27,6 @@ bool FinishPendingWrites();
 // Failures of files finished meanwhile, reported without waiting.
 bool ReportFinishedWrites();
 
-// Hands a written file over; false when no closing threads run (the caller
-// finishes it itself).
-bool DeferFinish(void* handle, const std::string& path, bool replacing);
+// Hands a written file over (as FinishFileWrite takes it); false when no
+// closing threads run (the caller finishes it itself).
+bool DeferFinish(void* handle, const std::string& path, const std::string& temporary, bool replacing);

@@ -16,7 +16,8 @@ TClosingPool* ActivePool = nullptr;
 
 bool FinishOne(const TPendingClose& item)
 {
-    return FinishFileWrite(reinterpret_cast<HANDLE>(item.Handle), item.Path, item.Replacing) == ERROR_SUCCESS;
+    return FinishFileWrite(reinterpret_cast<HANDLE>(item.Handle), item.Path, item.Temporary, item.Replacing) ==
+           ERROR_SUCCESS;
 }
 
 bool Report(const std::vector<std::string>& failures)
@@ -55,9 +56,9 @@ bool ReportFinishedWrites()
     return !ActivePool || Report(ActivePool->TakeFailures());
 }
 
-bool DeferFinish(void* handle, const std::string& path, bool replacing)
+bool DeferFinish(void* handle, const std::string& path, const std::string& temporary, bool replacing)
 {
     if (!ActivePool) return false;
-    ActivePool->Add(reinterpret_cast<std::uintptr_t>(handle), path, replacing);
+    ActivePool->Add(reinterpret_cast<std::uintptr_t>(handle), path, temporary, replacing);
     return true;
 }

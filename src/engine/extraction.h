@@ -12,9 +12,10 @@
 
 // Writes data as the complete new contents of path after ensuring its folder;
 // appends path to Engine.WrittenFiles on success, adds "Write Error: " + path
-// on failure. Windows builds only.
+// on failure. newThroughTemporary: a new file, too, takes its name only whole
+// (for a file whose existence alone keeps it). Windows builds only.
 bool WriteWholeFile(const std::string& path, const std::string& data);
-bool WriteWholeFile(const std::string& path, const char* data, std::size_t size);
+bool WriteWholeFile(const std::string& path, const char* data, std::size_t size, bool newThroughTemporary = false);
 
 // The size WriteWholeFile last wrote at path during this installation (letter
 // case ignored); false when it wrote nothing there. Spares asking the file

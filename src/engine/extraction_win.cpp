@@ -61,6 +61,14 @@ void RecordWrittenSize(const std::string& path, std::uint64_t size)
         WrittenSizes().emplace(std::hash<std::string>()(key), written);
 }
 
+// A file written before in this run is in place (or reported) before the path
+// is looked at again: a second write would otherwise race its move, and a kept
+// file would not be seen yet. False when finishing a file failed.
+bool SettleEarlierWrite(const std::string& path)
+{
+    return Engine.WrittenFiles.empty() || !FindWrittenSize(CaseInsensitiveKey(path)) || FinishPendingWrites();
+}
+
 } // namespace
 
 void ForgetWrittenFile(const std::string& path)
@@ -113,6 +121,8 @@ bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
         return false;
     }
     // The payload has moved on already, so a kept file does not shift the next piece.
+    // A kept file written earlier in this run counts once it is in place.
+    if (keepExisting && !SettleEarlierWrite(name)) return false;
     bool result = true;
     if (!keepExisting && TakeUnchangedFile(name)) {
         // Its bytes are those of the piece: not written, but removed with the rest.
@@ -121,7 +131,7 @@ bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
     } else if (keepExisting && FileExists(name)) {
         Engine.KeptFiles.push_back(name); // the user's now: an earlier list's entry is dropped
     } else {
-        result = WriteWholeFile(name, piece.Data, piece.Size);
+        result = WriteWholeFile(name, piece.Data, piece.Size, keepExisting);
     }
     if (Engine.MainProgram.empty() && LowerCaseExtension(name) == ".exe") Engine.MainProgram = name;
     return result;
@@ -132,19 +142,15 @@ bool WriteWholeFile(const std::string& path, const std::string& data)
     return WriteWholeFile(path, data.data(), data.size());
 }
 
-bool WriteWholeFile(const std::string& path, const char* data, std::size_t size)
+bool WriteWholeFile(const std::string& path, const char* data, std::size_t size, bool newThroughTemporary)
 {
-    // A file the closing threads could not finish stops the run here. A file
-    // written twice waits for its first write to be in place: both use one
-    // temporary name.
-    if (!ReportFinishedWrites()) return false;
-    if (!Engine.WrittenFiles.empty() && FindWrittenSize(CaseInsensitiveKey(path)) && !FinishPendingWrites())
-        return false;
+    // A file the closing threads could not finish stops the run here.
+    if (!ReportFinishedWrites() || !SettleEarlierWrite(path)) return false;
     EnsureFolder(FolderPartOf(path)); // a failure shows when the file cannot be created
     // A file that exists is written under a temporary name and moved over it,
     // so that an interruption leaves the old file or the new one.
     TFileWrite write;
-    if (BeginFileWrite(path, write) != ERROR_SUCCESS) {
+    if (BeginFileWrite(path, write, newThroughTemporary) != ERROR_SUCCESS) {
         AddError("Write Error: " + path);
         return false;
     }
@@ -161,9 +167,9 @@ bool WriteWholeFile(const std::string& path, const char* data, std::size_t size)
     }
     // Closing (and moving into place) goes to the closing threads when they
     // run; a failure there is reported later and takes the path out again.
-    const bool replacing = write.Replacing;
     HANDLE file = write.File.release();
-    if (!DeferFinish(file, path, replacing) && FinishFileWrite(file, path, replacing) != ERROR_SUCCESS) {
+    if (!DeferFinish(file, path, write.Temporary, write.Replacing) &&
+        FinishFileWrite(file, path, write.Temporary, write.Replacing) != ERROR_SUCCESS) {
         AddError("Write Error: " + path);
         return false;
     }

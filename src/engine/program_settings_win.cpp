@@ -42,7 +42,8 @@ std::vector<std::string> LoadSettingsLines(const std::string& path)
 }
 
 // Written under a temporary name and moved over the old file: the user's
-// settings survive an interruption whole.
+// settings survive an interruption whole, and a new file takes its name only
+// whole (a cut one would count as existing and never get its first lines).
 void SaveSettingsLines(const std::string& path, const std::vector<std::string>& lines)
 {
     std::string text;

@@ -54,10 +54,7 @@ public:
     void DeleteFileAt(const std::string& path) override { DeleteFileA(path.c_str()); }
     void RemoveEmptyFolder(const std::string& path) override
     {
-        if (IsAmong(protected_, path)) return;
-        // What an interrupted installation left under temporary names would keep the folder.
-        RemoveTemporaryLeftovers(WithoutTrailingBackslashes(path));
-        RemoveDirectoryA(path.c_str());
+        if (!IsAmong(protected_, path)) RemoveDirectoryA(path.c_str());
     }
 
 private:
@@ -108,6 +105,11 @@ void RemoveInstallation(const std::vector<std::string>& list)
     // An installation that reused an earlier entry keeps the earlier name in
     // the list while its command line names the new one; either is removed.
     DeleteUninstallKey(ParamValue(list, "UninstallKey"));
+    // What an interrupted installation left under temporary names would keep a
+    // folder. Only the folders the installation wrote files to are searched.
+    for (const std::string& line : list)
+        if (line.compare(0, 5, "file=") == 0)
+            RemoveTemporaryLeftovers(WithoutTrailingBackslashes(FolderPartOf(line.substr(5))));
     TFileSystemActions actions;
     RunUninstallPasses(list, actions);
 }

@@ -11,6 +11,7 @@
 #include "e2e_support_win.h"
 #include "engine/command_text.h"
 #include "support/test_support.h"
+#include "util/file_replace.h"
 #include "util/win_handles.h"
 
 namespace {
@@ -186,4 +187,36 @@ TEST_F(HostileFsTest, RemovalKeepsWhatTheUserMadeOrChanged)
     EXPECT_FALSE(PathExists(folder + "\\Help\\manual.htm")) << "installed files go";
     EXPECT_FALSE(PathExists(folder + "\\Templates")) << "a folder left empty goes";
     EXPECT_FALSE(PathExists(folder + "\\Morvane.exe"));
+}
+
+TEST_F(HostileFsTest, CleanupRemovesOnlyOwnTemporariesInWrittenFolders)
+{
+    const std::string parent = dir_.File("Apps");
+    const std::string folder = parent + "\\Morvane";
+    std::vector<TPackageFile> files = files_;
+    // A file whose path has exactly 259 characters is replaced as any other.
+    const std::string longName = "Help\\" + std::string(259 - folder.size() - 10, 'n') + ".htm";
+    files.push_back({longName, "long name", false, false});
+    ASSERT_EQ((folder + "\\" + longName).size(), 259u);
+    TRunResult run = Install(folder, files);
+    ASSERT_EQ(run.ExitCode, 0u) << run.StandardError;
+    // The user's files named as the temporaries once were (the first exactly
+    // as a replaced file's), and leftovers of an interrupted run.
+    WriteTestFile(folder + "\\Morvane.exe.~setup", "the user's");
+    WriteTestFile(parent + "\\notes.~setup", "the user's");
+    WriteTestFile(parent + "\\" + TemporaryName(4), "not the installation's folder");
+    WriteTestFile(folder + "\\Help\\" + TemporaryName(7), "left");
+    files.back().Contents = "replaced";
+    run = Install(folder, files);
+    ASSERT_EQ(run.ExitCode, 0u) << run.StandardError;
+    EXPECT_EQ(ReadTestFile(folder + "\\" + longName), "replaced");
+    EXPECT_FALSE(PathExists(folder + "\\Help\\" + TemporaryName(7))) << "a leftover where files are written goes";
+
+    WriteTestFile(folder + "\\Templates\\" + TemporaryName(9), "left");
+    const TRunResult removal = Uninstall(folder);
+    EXPECT_EQ(removal.ExitCode, 0u) << removal.StandardError;
+    EXPECT_FALSE(PathExists(folder + "\\Templates")) << "its leftover would keep the folder";
+    EXPECT_EQ(ReadTestFile(folder + "\\Morvane.exe.~setup"), "the user's");
+    EXPECT_EQ(ReadTestFile(parent + "\\notes.~setup"), "the user's") << "a created folder's parent is not searched";
+    EXPECT_EQ(ReadTestFile(parent + "\\" + TemporaryName(4)), "not the installation's folder");
 }

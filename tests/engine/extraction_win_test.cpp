@@ -187,16 +187,26 @@ TEST_F(ExtractionTest, ClosingThreadsReportAFailedMoveAndFinishEveryFile)
         ASSERT_TRUE(holder);
         TDeferredCloses closes;
         ASSERT_TRUE(WriteWholeFile(twice, "first"));
-        ASSERT_TRUE(WriteWholeFile(twice, "second")) << "waits for the first write, which shares its temporary name";
+        ASSERT_TRUE(WriteWholeFile(twice, "second")) << "waits for the first write to be in place";
+        // A kept file written earlier in the run counts as existing once it is in place.
+        payload_.Data = "firstother";
+        ASSERT_TRUE(Save("action=saveifnotexists,OrigLen=5,Filename=*PgmPath*\\kept.ini", true));
+        ASSERT_TRUE(Save("action=saveifnotexists,OrigLen=5,Filename=*PgmPath*\\kept.ini", true)) << Engine.ErrorText;
         EXPECT_TRUE(WriteWholeFile(locked, "new")) << "the move over the held file fails later, on a closing thread";
         EXPECT_FALSE(FinishPendingWrites());
     }
     EXPECT_EQ(Engine.ErrorText, "Write Error: " + locked + "; ");
-    EXPECT_EQ(Engine.WrittenFiles, (std::vector<std::string>{twice, twice})) << "the failed file is taken out again";
+    EXPECT_EQ(Engine.WrittenFiles, (std::vector<std::string>{twice, twice, Target("kept.ini")}))
+        << "the failed file is taken out again";
     EXPECT_EQ(ReadTestFile(twice), "second");
+    EXPECT_EQ(ReadTestFile(Target("kept.ini")), "first");
     EXPECT_EQ(ReadTestFile(locked), "old");
-    for (const std::string& path : {locked, twice})
-        EXPECT_EQ(GetFileAttributesA(TemporaryNameOf(path).c_str()), INVALID_FILE_ATTRIBUTES) << "left: " << path;
+    for (const std::string& folder : {dir_.Path().string(), Target("Sub")}) {
+        WIN32_FIND_DATAA found;
+        const HANDLE search = FindFirstFileA((folder + "\\~st*").c_str(), &found);
+        EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a temporary is left: " << found.cFileName;
+        if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    }
 }
 
 TEST_F(ExtractionTest, StreamedPayloadGivesItsPiecesAndAShortOneConsumesTheRest)

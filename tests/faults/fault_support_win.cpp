@@ -97,13 +97,12 @@ std::vector<std::string> TemporaryLeftovers(const std::string& folder)
     WIN32_FIND_DATAA record;
     HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &record);
     if (search == INVALID_HANDLE_VALUE) return found;
-    const std::string suffix = TemporarySuffix;
     do {
         const std::string name = record.cFileName;
         if (name == "." || name == "..") continue;
         if (record.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             for (const std::string& inner : TemporaryLeftovers(folder + "\\" + name)) found.push_back(inner);
-        } else if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+        } else if (IsTemporaryName(name)) {
             found.push_back(folder + "\\" + name);
         }
     } while (FindNextFileA(search, &record));

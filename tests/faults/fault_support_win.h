@@ -49,7 +49,7 @@ struct TProduct {
     int UninstallEntries() const;
 };
 
-// The files below folder (recursively) whose names end in the temporary suffix.
+// The files below folder (recursively) named as temporaries are.
 std::vector<std::string> TemporaryLeftovers(const std::string& folder);
 
 // The uninstall list an uninstaller holds; empty when it cannot be read whole.

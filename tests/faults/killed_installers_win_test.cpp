@@ -24,6 +24,20 @@ std::size_t FileCountFromEnvironment()
 }
 const std::size_t FileCount = FileCountFromEnvironment();
 
+// The size of a temporary directly in folder, or -1 when there is none.
+long long TemporarySizeIn(const std::string& folder)
+{
+    WIN32_FIND_DATAA record;
+    HANDLE search = FindFirstFileA((folder + "\\~st*").c_str(), &record);
+    if (search == INVALID_HANDLE_VALUE) return -1;
+    long long size = -1;
+    do {
+        if (IsTemporaryName(record.cFileName)) size = record.nFileSizeLow;
+    } while (size < 0 && FindNextFileA(search, &record));
+    FindClose(search);
+    return size;
+}
+
 // Two versions of one product whose files differ in size, so that the folder
 // shows which file the running installer has reached.
 std::vector<TPackageFile> VersionFiles(int version)
@@ -126,10 +140,12 @@ TEST_F(KilledInstallerTest, EveryKilledRunIsCompletedByTheNextOne)
                                return FileSizeAt(fileOf(v, i)) == static_cast<long long>(product_[v].Files[i].Contents.size());
                            }});
     }
-    moments.push_back({"reinstall, writing the uninstaller",
-                       [this] { return FileSizeAt(TemporaryNameOf(folder_ + "\\uninstall.exe")) >= 0; }});
-    moments.push_back({"reinstall, rewriting the settings file",
-                       [this] { return FileSizeAt(TemporaryNameOf(folder_ + "\\Morvane.ini")) >= 0; }});
+    // In the program folder only the uninstaller's temporary is that large, and only the settings' that small.
+    moments.push_back({"reinstall, writing the uninstaller", [this] { return TemporarySizeIn(folder_) > 100000; }});
+    moments.push_back({"reinstall, rewriting the settings file", [this] {
+                           const long long size = TemporarySizeIn(folder_);
+                           return size > 0 && size < 1000;
+                       }});
 
     int killed = 0;
     std::string missed;
@@ -157,7 +173,7 @@ TEST_F(KilledInstallerTest, EveryKilledRunIsCompletedByTheNextOne)
     const int v = static_cast<int>((moments.size() - 1) % 2);
     const std::string middle = PathOf(product_[v].Files[FileCount / 2]);
     // As an installation killed before its move would leave it; the removal takes it along.
-    WriteTestFile(TemporaryNameOf(middle), "cut");
+    WriteTestFile(FolderPartOf(middle) + TemporaryName(3), "cut");
     {
         TChild removal("\"" + folder_ + "\\uninstall.exe\" /uninst /S");
         const bool removalKilled = removal.KillWhen([&] { return FileSizeAt(middle) < 0; });
@@ -170,4 +186,45 @@ TEST_F(KilledInstallerTest, EveryKilledRunIsCompletedByTheNextOne)
     EXPECT_EQ(left, 0u) << "installed files left after the second removal";
     EXPECT_EQ(product_[v].UninstallEntries(), 0);
     EXPECT_FALSE(PathExists(FolderPartOf(middle))) << "an emptied folder stays";
+}
+
+// A first installation ended by force while it writes a file that is kept when
+// it exists ("saveifnotexists") or the new settings file: the next run must not
+// take a cut file for the user's and keep it.
+TEST(KilledFirstInstall, NeitherAKeptFileNorTheSettingsFileIsLeftCut)
+{
+    TempDir dir;
+    const std::string id = std::to_string(GetCurrentProcessId());
+    const std::string folder = dir.File("Program");
+    TProduct product;
+    product.Name = "FaultKeep" + id;
+    product.Registry = "SetupFaults\\Keep" + id;
+    // Large enough that the kill lands while it is written.
+    const std::string keys = MakeTestBytes(24u << 20, false, 91);
+    product.Files = {{"Morvane.exe", MakeTestBytes(3000, false, 90), false, false},
+                     {"Formulare\\Formular1 Ausgabe.rtf", "template", false, false},
+                     {"Data\\keys.dat", keys, false, true}};
+    product.Build(dir.File("Setup.exe"), folder);
+    struct TCleanup {
+        const TProduct& Product;
+        ~TCleanup() { Product.RemoveRegistration(); }
+    } cleanup{product};
+    const std::string kept = folder + "\\Data\\keys.dat";
+    const std::string settings = folder + "\\Morvane.ini";
+    for (const std::string& target : {kept, settings}) {
+        SCOPED_TRACE("killed once " + target + " was there");
+        DeleteFileA(target.c_str()); // the killed run writes it afresh
+        {
+            TChild run(product.InstallCommand(folder));
+            std::printf("%s: %s\n", target.c_str(),
+                        run.KillWhen([&] { return FileSizeAt(target) >= 0; }) ? "killed" : "ended before the kill");
+        }
+        TChild again(product.InstallCommand(folder));
+        ASSERT_EQ(again.Wait(), 0u);
+        EXPECT_TRUE(ReadTestFile(kept) == keys) << "the kept file has " << FileSizeAt(kept) << " of " << keys.size()
+                                                << " bytes and stays so";
+        EXPECT_NE(ReadTestFile(settings).find("FormTemplate1=Formulare\\Formular1 Ausgabe.rtf\r\n"), std::string::npos)
+            << "a cut settings file was taken for the user's: " << ReadTestFile(settings);
+        EXPECT_EQ(TemporaryLeftovers(folder), std::vector<std::string>()) << "temporary files are left";
+    }
 }
