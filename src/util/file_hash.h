@@ -1,7 +1,7 @@
 #pragma once
 // SHA-256 digests of installed files. On Windows the system computes them
-// (CNG, in bcrypt.dll since Vista), so the installer's image carries no
-// hashing code of its own.
+// (CNG, bcrypt.dll, loaded from the system folder), so the installer's image
+// carries no hashing code of its own.
 #include <array>
 #include <cstdint>
 #include <memory>
