@@ -10,6 +10,7 @@
 #include "app/win_components_win.h"
 #include "container/sections.h"
 #include "engine/engine_state.h"
+#include "engine/one_setup.h"
 #include "lang/byte_order.h"
 #include "lang/ml_startup.h"
 #include "lang/translation.h"
@@ -68,7 +69,8 @@ int RunWindowMode()
     InitCommonControlsFromSystem(ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES);
 
     LoadLanguageTexts(OwnExecutablePath());
-    if (AnotherCopyRunning()) {
+    // The window of a copy without the mutex (an older version) counts too.
+    if (!ClaimOneSetup() || AnotherCopyRunning()) {
         ShowMessageDialog(nullptr, MessageKind::Error, MainDPRText(1), MessageOk);
         return 0;
     }

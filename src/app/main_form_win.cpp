@@ -69,6 +69,7 @@ const TMLStringList& Unit1Table()
                          12);
         texts->Add255Obj("M\xF6\x63hten Sie das Programm Morvane von Ihrem Computer entfernen?", 13);
         texts->Add255Obj("In den Zielordner springen", 14);
+        texts->Add255Obj(RemovalRightsGermanText, 15);
         return texts;
     }();
     return *table;
@@ -597,10 +598,11 @@ void TBvSetupForm1::UninstStartBtnClick()
     // Read before anything is removed: a damaged list raises here and the
     // general error display shows it.
     const std::vector<std::string> list = ReadUninstallList();
-    // A program that stays on disk must keep its registration; the question
-    // stays, so that the user can end the program and try again.
-    if (!DeleteListedMainProgram(list)) {
-        ShowMessageDialog(Handle(), MessageKind::Error, Unit1Text(6), MessageOk);
+    // Files must not go while their registration stays, nor a program that
+    // stays lose its registration; the question stays for another try.
+    const int refusal = !UninstallEntriesDeletable(list) ? 15 : !DeleteListedMainProgram(list) ? 6 : 0;
+    if (refusal) {
+        ShowMessageDialog(Handle(), MessageKind::Error, Unit1Text(refusal), MessageOk);
         return;
     }
     ProgressLabel->SetText(Unit1Text(11));

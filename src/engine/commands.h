@@ -47,5 +47,6 @@ void DesktopIniCommand(const TParams& params);
 
 // "exec": keeps the launch parameters.
 void ExecCommand(const TParams& params);
-// Writes "uninstall.exe" with its sections at the end of every full run.
-void BuildUninstaller();
+// Writes "uninstall.exe" with its sections at the end of every full run;
+// false, with "Write Error: " and the path in ErrorText, when it cannot.
+bool BuildUninstaller();

@@ -18,5 +18,10 @@ bool InstalledVersionIsNewer();
 // removes nothing.
 void DeleteUninstallKey(const std::string& keyName);
 
+// Whether DeleteUninstallKey(keyName) would remove the entry: true when it is
+// missing or may be deleted, false when this process lacks the rights (a
+// standard user and a machine-wide entry).
+bool UninstallEntryDeletable(const std::string& keyName);
+
 // Whether a file (not a folder) of that name exists.
 bool FileExists(const std::string& path);

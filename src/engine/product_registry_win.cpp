@@ -52,13 +52,36 @@ bool InstalledVersionIsNewer()
     return InstalledVersionTextIsNewer(installed, Engine.SetupVersion);
 }
 
-void DeleteUninstallKey(const std::string& keyName)
+namespace {
+
+// Also protects the uninstall list itself against an empty name.
+bool IsEntryName(const std::string& keyName)
 {
     std::size_t first = 0;
     std::size_t last = keyName.size();
     while (first < last && static_cast<unsigned char>(keyName[first]) <= 32) ++first;
     while (last > first && static_cast<unsigned char>(keyName[last - 1]) <= 32) --last;
-    // Also protects the uninstall list itself against an empty name.
-    if (last - first < 3) return;
+    return last - first >= 3;
+}
+
+} // namespace
+
+void DeleteUninstallKey(const std::string& keyName)
+{
+    if (!IsEntryName(keyName)) return;
     if (RegKey list = OpenKeyForWriting(HKEY_LOCAL_MACHINE, UninstallListKey)) DeleteKeyTree(list.get(), keyName);
+}
+
+bool UninstallEntryDeletable(const std::string& keyName)
+{
+    if (!IsEntryName(keyName)) return true;
+    // What DeleteUninstallKey needs: the list with full access, the entry
+    // with the right to delete it. A missing entry needs nothing.
+    RegKey list = OpenKeyForReading(HKEY_LOCAL_MACHINE, UninstallListKey);
+    RegKey entry;
+    const LONG opened =
+        list ? RegOpenKeyExA(list.get(), keyName.c_str(), 0, DELETE | KEY_READ | KEY_WOW64_32KEY, entry.receive())
+             : ERROR_FILE_NOT_FOUND;
+    return opened == ERROR_FILE_NOT_FOUND ||
+           (opened == ERROR_SUCCESS && OpenKeyForWriting(HKEY_LOCAL_MACHINE, UninstallListKey));
 }

@@ -1,5 +1,7 @@
 #include "engine/program_folder.h"
 
+#include "util/text_compare.h"
+
 namespace {
 
 std::string Trimmed(const std::string& text)
@@ -24,12 +26,31 @@ std::string FolderOf(const std::string& path)
 
 } // namespace
 
+std::string NormalizedPath(const std::string& path)
+{
+    std::string result;
+    for (char c : path) {
+        if (c == '/') c = '\\';
+        // A network path keeps its two leading separators.
+        if (c == '\\' && result.size() > 1 && result.back() == '\\') continue;
+        result += c;
+    }
+    return result;
+}
+
+bool SamePath(const std::string& a, const std::string& b)
+{
+    return SameTextIgnoreCase(NormalizedPath(a), NormalizedPath(b));
+}
+
 bool ValidateProgramFolder(std::string& folder)
 {
-    folder = Trimmed(folder);
+    folder = NormalizedPath(Trimmed(folder));
     const bool drivePath = folder.size() >= 2 && folder[1] == ':';
     const bool networkPath = folder.size() >= 2 && folder[0] == '\\' && folder[1] == '\\';
     if (!drivePath && !networkPath) return false;
     if (folder.back() != '\\') folder += '\\';
+    // The installation's paths are compared with the system's as they stand.
+    if (folder.find("\\.\\") != std::string::npos || folder.find("\\..\\") != std::string::npos) return false;
     return FolderOf(folder.substr(0, folder.size() - 1)).size() >= 3;
 }

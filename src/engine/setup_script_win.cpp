@@ -182,6 +182,14 @@ bool RunSetupScript(bool pathOnly)
         FinishPendingWrites(); // a failure counts before the outcome is decided
     }
     payload = TPayload(); // stops the second thread and frees what it prepared
+    if (!pathOnly) {
+        // An uninstaller that cannot be written is an error of the run, so
+        // the outcome and the log come after it. The values are written in
+        // any case: they lead a repairing rerun to the installed folder.
+        BuildUninstaller();
+        if (!Engine.MainProgram.empty()) WriteProductValue("Exec", Engine.MainProgram);
+        if (!Engine.DataPath.empty()) WriteProductValue("DataPath", Engine.DataPath);
+    }
     if (!Engine.ErrorText.empty()) {
         std::vector<std::string> log;
         log.reserve(ran.size() + 1);
@@ -189,11 +197,5 @@ bool RunSetupScript(bool pathOnly)
         log.push_back("Errors: " + Engine.ErrorText);
         SaveLog(log);
     }
-    const bool result = Engine.ErrorText.empty();
-    if (pathOnly) return result;
-
-    BuildUninstaller();
-    if (!Engine.MainProgram.empty()) WriteProductValue("Exec", Engine.MainProgram);
-    if (!Engine.DataPath.empty()) WriteProductValue("DataPath", Engine.DataPath);
-    return result;
+    return Engine.ErrorText.empty();
 }

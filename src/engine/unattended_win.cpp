@@ -7,6 +7,7 @@
 #include "engine/command_text.h"
 #include "engine/engine_state.h"
 #include "engine/language_texts.h"
+#include "engine/one_setup.h"
 #include "engine/product_registry.h"
 #include "engine/program_folder.h"
 #include "engine/program_settings.h"
@@ -94,6 +95,8 @@ int UnattendedUninstall()
     const std::vector<std::string> list = ReadUninstallList();
     const std::string language = ParamValue(list, "Lng");
     const std::string reminder = ReminderLinkName(language);
+    if (!UninstallEntriesDeletable(list))
+        return Fail(UnattendedScriptErrors, ResolveLineBreaks(TranslateText(RemovalRightsGermanText)));
     if (!DeleteListedMainProgram(list)) return Fail(UnattendedScriptErrors, ResolveLineBreaks(TranslateText(ProgramInUseGermanText)));
     DeleteReminderShortcut(reminder);
     RemoveInstallation(list);
@@ -111,7 +114,9 @@ int RunUnattended()
     std::string message;
     if (!ParseUnattendedArguments(Engine.CommandLineParams, Engine.UninstallMode, options, message))
         return Fail(UnattendedBadArguments, message);
-    if (FindWindowA(MainWindowClass, nullptr)) return Fail(UnattendedAlreadyRunning, "another setup is running");
+    // The window of a setup without the mutex (an older version) counts too.
+    if (!ClaimOneSetup() || FindWindowA(MainWindowClass, nullptr))
+        return Fail(UnattendedAlreadyRunning, "another setup is running");
     Engine.QuietErrors = true;
     try {
         return Engine.UninstallMode ? UnattendedUninstall() : UnattendedInstall(options);

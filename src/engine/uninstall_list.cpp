@@ -2,6 +2,7 @@
 
 #include "engine/extraction.h"
 #include "engine/folders.h"
+#include "engine/program_folder.h"
 #include "util/text_compare.h"
 
 namespace {
@@ -54,7 +55,7 @@ std::string ListedMainProgram(const TTextLines& lines, const std::string& uninst
     for (const std::string& line : lines) {
         if (!StartsWith(line, FilePrefix)) continue;
         const std::string path = line.substr(filePrefixLength);
-        if (LowerCaseExtension(path) == ".exe" && !SameTextIgnoreCase(path, uninstallerPath)) return path;
+        if (LowerCaseExtension(path) == ".exe" && !SamePath(path, uninstallerPath)) return path;
     }
     return std::string();
 }

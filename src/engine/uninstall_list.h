@@ -24,7 +24,7 @@ bool IsKeptDataFile(const std::string& path);
 
 // The installed main program an uninstall list names: the path of its first
 // "file=" line with the extension ".exe", the uninstaller itself (the file
-// uninstallerPath, letter case ignored) aside; empty when there is none. The
+// uninstallerPath, as SamePath compares) aside; empty when there is none. The
 // installation took the first saved ".exe" as its main program, and that is
 // the first such line.
 std::string ListedMainProgram(const TTextLines& lines, const std::string& uninstallerPath);

@@ -11,7 +11,16 @@
 // the decompression error.
 std::vector<std::string> ReadUninstallList();
 
-// The removal's first step, taken before anything else is touched: deletes
+// The removal's first check: whether this process may delete the uninstall
+// entries that the command line and the list name. Without it nothing may be
+// touched, or the entry would stay for files that are gone.
+bool UninstallEntriesDeletable(const std::vector<std::string>& list);
+
+// What the window and the unattended mode say when UninstallEntriesDeletable
+// is false (Unit1 text 15).
+extern const char RemovalRightsGermanText[];
+
+// The removal's next step, taken before anything else is touched: deletes
 // the list's main program (ListedMainProgram) when it exists. False when it
 // exists and cannot be deleted (it runs, or the user lacks the rights): the
 // removal must not go on, or the program would stay without its registration.
@@ -22,8 +31,9 @@ bool DeleteListedMainProgram(const std::vector<std::string>& list);
 // (shell folders aside). With an empty list only the command line's entry.
 void RemoveInstallation(const std::vector<std::string>& list);
 
-// ReadUninstallList, DeleteListedMainProgram, RemoveInstallation. False, with
-// nothing removed, when the main program cannot be deleted; a corrupt list
+// ReadUninstallList, UninstallEntriesDeletable, DeleteListedMainProgram,
+// RemoveInstallation. False, with nothing removed, when the entries or the
+// main program cannot be deleted; a corrupt list
 // raises before anything is removed.
 bool RunUninstall();
 

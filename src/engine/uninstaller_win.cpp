@@ -69,9 +69,9 @@ bool IsProtectedShellFolder(const std::string& path)
     return IsAmong(ProtectedShellFolders(), path);
 }
 
-void BuildUninstaller()
+bool BuildUninstaller()
 {
-    if (Engine.UninstallerPath.empty() || OwnImagePart.empty()) return;
+    if (Engine.UninstallerPath.empty() || OwnImagePart.empty()) return true;
     SetListValue(Engine.UninstallInfo, "Lng", Engine.LanguageCode);
     // Files of the installation this one replaces stay listed while they exist.
     const TCarriedEntries carried =
@@ -84,7 +84,8 @@ void BuildUninstaller()
     std::string sections = MakeSection(SectionBeginningMark, std::string());
     if (!Engine.LanguageFileText.empty()) sections += MakeSection(SectionSetupLng, Engine.LanguageFileText);
     sections += MakeSection(SectionUninst, CompressString(list, LevelDefault));
-    WriteWholeFile(Engine.UninstallerPath, UnsignedPeFile(OwnImagePart, sections));
+    // A failure is in ErrorText ("Write Error: "), and so fails the run.
+    return WriteWholeFile(Engine.UninstallerPath, UnsignedPeFile(OwnImagePart, sections));
 }
 
 std::vector<std::string> ReadUninstallList()
@@ -97,6 +98,15 @@ std::vector<std::string> ReadUninstallList()
         return {};
     }
     return SplitLines(DecompressString(data));
+}
+
+const char RemovalRightsGermanText[] =
+    "Ihnen fehlen die Rechte zum Entfernen des Programms.#13#Starten Sie die Deinstallation als Administrator.";
+
+bool UninstallEntriesDeletable(const std::vector<std::string>& list)
+{
+    return UninstallEntryDeletable(ParamValue(Engine.CommandLineParams, "UninstallKey")) &&
+           UninstallEntryDeletable(ParamValue(list, "UninstallKey"));
 }
 
 bool DeleteListedMainProgram(const std::vector<std::string>& list)
@@ -126,7 +136,7 @@ bool RunUninstall()
 {
     // Read first: a damaged list raises here, before anything is removed.
     const std::vector<std::string> list = ReadUninstallList();
-    if (!DeleteListedMainProgram(list)) return false;
+    if (!UninstallEntriesDeletable(list) || !DeleteListedMainProgram(list)) return false;
     RemoveInstallation(list);
     return true;
 }

@@ -24,7 +24,7 @@ const std::vector<std::string> ProgramTexts = {
     "Setup f\xFCr", "Morvane", "Schl\xFCsselverwaltung", "Programm-Ordner", "Durchsuchen ...",
     "Verkn\xFCpfung auf dem Desktop erstellen", "Installation starten?", "Ja", "Abbrechen",
     "Die Installation l\xE4uft - bitte warten ...", "OK", "Entfernen",
-    // Unit1 texts 2 to 14
+    // Unit1 texts 2 to 15
     "Version", "De-Installation", "Das eingegebene Verzeichnis kann nicht benutzt werden.",
     "Dieses Setup-Programm installiert %1 auf Ihrem Computer.",
     "Das bereits installierte Programm ist entweder in Benutzung#13#oder Sie haben nicht die ben\xF6tigen "
@@ -35,6 +35,7 @@ const std::vector<std::string> ProgramTexts = {
     "Programm wird gel\xF6scht - bitte warten ...",
     "Es ist bereits eine neuere Version installiert.#13#M\xF6\x63hten Sie trotzdem dieses alte Setup verwenden?",
     "M\xF6\x63hten Sie das Programm Morvane von Ihrem Computer entfernen?", "In den Zielordner springen",
+    "Ihnen fehlen die Rechte zum Entfernen des Programms.#13#Starten Sie die Deinstallation als Administrator.",
     // MainDPR text 1
     "Doppelstart: Es wurde ein anderes laufendes Setup gefunden.",
     // persons dialog

@@ -13,8 +13,10 @@
 #include "e2e_support_win.h"
 #include "engine/command_text.h"
 #include "engine/folders.h"
+#include "engine/one_setup.h"
 #include "engine/unattended_options.h"
 #include "support/test_support.h"
+#include "util/win_handles.h"
 
 namespace {
 
@@ -329,6 +331,79 @@ TEST_F(SilentSetupTest, FailedSaveStillBuildsTheUninstallerAndWritesExec)
     EXPECT_EQ(run.ExitCode, 0u) << run.StandardError;
     EXPECT_FALSE(PathExists(pgm_ + "Morvane.exe"));
     EXPECT_TRUE(Entries().empty()) << "found through the list without UninstallKey= on the command line";
+}
+
+TEST_F(SilentSetupTest, AnUninstallerThatCannotBeWrittenFailsTheRunAndIsLogged)
+{
+    std::string payload;
+    std::vector<std::string> script = {PathLine()};
+    script.push_back(SaveLines({Files[0]}, payload)[0]);
+    script.push_back(UninstLine());
+    // A read-only file in the final uninstaller's place ("uninst" leaves an existing one alone).
+    CreateDirectoryA(dir_.File("Install Dir").c_str(), nullptr);
+    CreateDirectoryA(pgm_.c_str(), nullptr);
+    const std::string uninstaller = pgm_ + "uninstall.exe";
+    WriteTestFile(uninstaller, "old uninstaller");
+    SetFileAttributesA(uninstaller.c_str(), FILE_ATTRIBUTE_READONLY);
+    DeleteFileA("C:\\Setup.log");
+
+    const TRunResult run = Install(script, payload, "/S " + Quoted("/D=" + dir_.File("Install Dir\\Morvane")));
+    SetFileAttributesA(uninstaller.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(run.ExitCode, 1u) << run.StandardError;
+    EXPECT_NE(run.StandardError.find("Write Error: " + uninstaller), std::string::npos) << run.StandardError;
+    const std::string log = PathExists("C:\\Setup.log") ? ReadTestFile("C:\\Setup.log") : "<no log>";
+    EXPECT_NE(log.find("\r\nErrors: Write Error: " + uninstaller + "; \r\n"), std::string::npos) << log;
+    EXPECT_EQ(ReadTestFile(uninstaller), "old uninstaller");
+    EXPECT_FALSE(PathExists(pgm_ + "Morvane.ini")) << "no settings after a failed run";
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, ProductKey(), "Exec"), pgm_ + "Morvane.exe")
+        << "a repairing rerun finds the folder";
+}
+
+TEST_F(SilentSetupTest, AFolderTypedWithSlashesIsStoredNormalisedAndItsUninstallerKnowsItself)
+{
+    std::string payload;
+    const std::vector<std::string> saves = SaveLines({{"readme.txt", "read me", false, false}, Files[0]}, payload);
+    // No program is saved before "uninst": the uninstaller is the list's first ".exe".
+    const std::vector<std::string> script = {PathLine(), saves[0], UninstLine(), saves[1]};
+    TRunResult run = Install(script, payload, "/S " + Quoted("/D=" + dir_.File("Install Dir") + "/Morvane//"));
+    ASSERT_EQ(run.ExitCode, 0u) << run.StandardError;
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, ProductKey(), "Exec"), pgm_ + "Morvane.exe");
+    const std::vector<std::string> entries = Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    run = RunProgram(RegString(HKEY_LOCAL_MACHINE, Entry(entries[0]), "QuietUninstallString"));
+    EXPECT_EQ(run.ExitCode, 0u) << run.StandardError;
+    EXPECT_FALSE(PathExists(pgm_ + "Morvane.exe"));
+    EXPECT_TRUE(Entries().empty());
+}
+
+TEST_F(SilentSetupTest, OneSetupAtATimeAlsoWithoutWindows)
+{
+    std::string payload;
+    const std::vector<std::string> script = {PathLine(), SaveLines({Files[0]}, payload)[0], UninstLine()};
+    TRunResult run = Install(script, payload, "/S " + Quoted("/D=" + dir_.File("Install Dir\\Morvane")));
+    ASSERT_EQ(run.ExitCode, 0u) << run.StandardError;
+    const std::vector<std::string> entries = Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    const std::string removal = RegString(HKEY_LOCAL_MACHINE, Entry(entries[0]), "QuietUninstallString");
+    {
+        // Another setup runs: it holds the mutex.
+        FileHandle held(CreateMutexA(nullptr, TRUE, OneSetupMutexName));
+        ASSERT_TRUE(held);
+        const std::string other = dir_.File("Other");
+        run = Install(script, payload, "/S " + Quoted("/D=" + other));
+        EXPECT_EQ(run.ExitCode, 4u) << run.StandardError;
+        EXPECT_NE(run.StandardError.find("another setup is running"), std::string::npos) << run.StandardError;
+        EXPECT_FALSE(PathExists(other)) << "nothing written";
+        EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, ProductKey(), "Exec"), pgm_ + "Morvane.exe");
+        run = RunProgram(removal);
+        EXPECT_EQ(run.ExitCode, 4u) << "the uninstaller waits its turn too: " << run.StandardError;
+        EXPECT_TRUE(PathExists(pgm_ + "Morvane.exe"));
+        EXPECT_EQ(Entries(), entries);
+        ReleaseMutex(held.get());
+    }
+    run = RunProgram(removal);
+    EXPECT_EQ(run.ExitCode, 0u) << "free again: " << run.StandardError;
+    EXPECT_FALSE(PathExists(pgm_ + "Morvane.exe"));
 }
 
 TEST_F(SilentSetupTest, ExitCodes)

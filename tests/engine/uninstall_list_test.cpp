@@ -124,6 +124,10 @@ TEST(ListedMainProgram, IsTheFirstListedProgramOtherThanTheUninstaller)
     EXPECT_EQ(ListedMainProgram(list, "D:\\P\\uninstall.exe"), "D:\\P\\Morvane.EXE")
         << "any letter case; the running uninstaller is no main program";
     EXPECT_EQ(ListedMainProgram(list, "E:\\elsewhere\\uninstall.exe"), "D:\\P\\UNINSTALL.EXE");
+    EXPECT_EQ(ListedMainProgram({"file=C:\\Tools/Hello\\uninstall.exe", "file=C:\\Tools/Hello\\Hello.exe"},
+                                "C:\\Tools\\Hello\\uninstall.exe"),
+              "C:\\Tools/Hello\\Hello.exe")
+        << "the uninstaller listed with a slash is still itself";
     EXPECT_EQ(ListedMainProgram({"File=D:\\x.exe", "dir=D:\\y.exe", "file=D:\\a.exe.txt"}, ""), "")
         << "only \"file=\" lines, only the extension .exe";
 }

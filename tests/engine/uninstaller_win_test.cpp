@@ -10,6 +10,7 @@
 #include "container/zlib_wrapper.h"
 #include "engine/commands.h"
 #include "engine/engine_state.h"
+#include "support/registry_acl_win.h"
 #include "support/test_support.h"
 #include "util/win_handles.h"
 
@@ -150,6 +151,12 @@ TEST_F(UninstallerTest, RunUninstallRemovesFilesFoldersAndEntry)
     Engine.QuietErrors = true;
     Engine.CommandLineParams = {"/uninst", "UninstallKey=ab"};
     UseSectionsFile(dir_.File("uninstall.exe"));
+    // A standard user cannot delete a machine-wide entry; here nobody may.
+    ASSERT_TRUE(SetMachineKeyAccess(UninstallListKey + keyName, "D:(D;;SD;;;WD)(A;;KA;;;WD)"));
+    EXPECT_FALSE(RunUninstall()) << "the entry cannot be deleted";
+    ASSERT_TRUE(SetMachineKeyAccess(UninstallListKey + keyName, "D:(A;;KA;;;WD)"));
+    for (const std::string& file : files) EXPECT_TRUE(Exists(file)) << "nothing removed: " << file;
+    EXPECT_TRUE(UninstallEntryExists(keyName));
     {
         // A running program cannot be deleted; opened without sharing it cannot either.
         FileHandle inUse(CreateFileA(files[0].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));

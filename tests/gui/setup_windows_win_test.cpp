@@ -16,7 +16,9 @@
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
 #include "e2e_support_win.h"
+#include "engine/one_setup.h"
 #include "setup_driver_win.h"
+#include "support/registry_acl_win.h"
 #include "support/test_support.h"
 #include "util/win_handles.h"
 #include "window_driver_win.h"
@@ -262,6 +264,17 @@ TEST_F(SetupWindows, ASecondCopyShowsTheDoubleStartMessageAndEnds)
     EXPECT_TRUE(IsWindow(window)) << "the first copy goes on";
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(first.WaitForExit(), 0u);
+
+    // A setup without a window (an unattended one) holds the mutex only.
+    FileHandle held(CreateMutexA(nullptr, TRUE, OneSetupMutexName));
+    ASSERT_TRUE(held);
+    Child third(installer);
+    HWND message = MessageDialog(third);
+    ASSERT_NE(message, nullptr) << DescribeWindows(third);
+    EXPECT_EQ(MessageText(message), "Doppelstart: Es wurde ein anderes laufendes Setup gefunden.");
+    Click(FindComponent(message, MessageOkName));
+    EXPECT_EQ(third.WaitForExit(), 0u);
+    ReleaseMutex(held.get());
 }
 
 TEST_F(SetupWindows, UninstallerOpensOnTheRemovalQuestionInTheListsLanguage)
@@ -314,6 +327,22 @@ TEST_F(SetupWindows, RemoveDeletesTheListedFilesAndTheReminderInTheListsLanguage
     HWND window = MainWindow(setup);
     ASSERT_NE(window, nullptr) << DescribeWindows(setup);
     ASSERT_NE(Visible(window, "UninstAskPanel"), nullptr);
+    {
+        // An entry this user may not delete (a standard user's case): nothing is removed.
+        const std::string entry = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\MorvaneGuiTest";
+        RegSetString(HKEY_LOCAL_MACHINE, entry, "DisplayName", "Morvane");
+        ASSERT_TRUE(SetMachineKeyAccess(entry, "D:(D;;SD;;;WD)(A;;KA;;;WD)"));
+        PostClick(FindComponent(window, "UninstStartBtn"));
+        HWND message = MessageDialog(setup);
+        SetMachineKeyAccess(entry, "D:(A;;KA;;;WD)");
+        RegDeleteTreeAt(HKEY_LOCAL_MACHINE, entry);
+        ASSERT_NE(message, nullptr) << DescribeWindows(setup);
+        EXPECT_EQ(MessageText(message).rfind("You lack the rights to remove the program", 0), 0u) << MessageText(message);
+        Click(FindComponent(message, MessageOkName));
+        Settle(window);
+        EXPECT_TRUE(IsWindowVisible(FindComponent(window, "UninstAskPanel")));
+        EXPECT_TRUE(PathExists(program + "\\Morvane.exe"));
+    }
     {
         // The program in use: nothing is removed, and the question stays for another try.
         FileHandle inUse(CreateFileA((program + "\\Morvane.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
