@@ -64,12 +64,13 @@ class ResultsFile(unittest.TestCase):
     def test_a_measured_size_replaces_only_its_own_section_and_notes_stay(self):
         with tempfile.TemporaryDirectory() as folder:
             path = Path(folder) / "results.md"
-            bench.write_results({300: "## 300 first\n", 50: "## 50 first\n"}, path)
+            bench.write_results({("size", 300): "## 300 first\n", ("size", 50): "## 50 first\n",
+                                 ("upgrade", 50): "## upgrade 50\n"}, path)
             text = path.read_text()
             path.write_text(text.replace("<!-- size 50 -->",
                                          "<!-- notes -->\nhand-written\n<!-- end notes -->\n\n<!-- size 50 -->", 1))
-            bench.write_results({50: "## 50 second\n"}, path)
-            bench.write_results({50: "## 50 third\n"}, path)
+            bench.write_results({("size", 50): "## 50 second\n"}, path)
+            bench.write_results({("size", 50): "## 50 third\n"}, path)
             text = path.read_text()
             self.assertIn("## 300 first", text, "a size not measured now must stay")
             self.assertIn("## 50 third", text)
@@ -79,6 +80,7 @@ class ResultsFile(unittest.TestCase):
             self.assertEqual(text.count("<!-- size 50 -->"), 1)
             self.assertLess(text.index("hand-written"), text.index("## 50 third"))
             self.assertLess(text.index("## 50 third"), text.index("## 300 first"), "sizes in ascending order")
+            self.assertIn("## upgrade 50", text, "the upgrade part is a section of its own")
 
 
 class Rendering(unittest.TestCase):
