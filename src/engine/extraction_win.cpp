@@ -125,7 +125,9 @@ bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
     if (keepExisting && !SettleEarlierWrite(name)) return false;
     bool result = true;
     if (!keepExisting && TakeUnchangedFile(name)) {
-        // Its bytes are those of the piece: not written, but removed with the rest.
+        // Its bytes are those of the piece: not written, but removed with the
+        // rest, and its folder recorded as a write would.
+        EnsureFolder(FolderPartOf(name));
         RecordWrittenSize(name, piece.Size);
         Engine.WrittenFiles.push_back(name);
     } else if (keepExisting && FileExists(name)) {

@@ -159,5 +159,6 @@ TEST(Upgrade, OnlyChangedFilesAreWrittenAFileInUseStopsTheRunBeforeAnyWriteAndNo
     ASSERT_EQ(RunAndWait(RegString(entry, "QuietUninstallString")), 0);
     for (const char* removed : {"a.txt", "b.bin", "same.txt", "sub\\c.txt", "dropped.txt"})
         EXPECT_FALSE(fs::exists(pgm + removed)) << removed;
+    EXPECT_FALSE(fs::exists(pgm + "sub")) << "the folder of files left unchanged is listed too";
     EXPECT_EQ(ReadTestFile(pgm + "keep.cfg"), "the user's") << "kept by version 2, so the user's";
 }
