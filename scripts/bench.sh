@@ -3,7 +3,7 @@
 # runs scripts/bench.py under Wine in the prefix build/wine-bench with one
 # persistent wineserver. `make bench` installs the dependencies and builds the
 # project (dist/linux/mksetup, dist/win64/Setup.exe) first.
-#   BENCH_SIZES="50 300"  payload sizes in MB (default "3 50 300")
+#   BENCH_SIZES="50 300"  payload sizes in MB (default "3 50 300"; "" skips them)
 #   BENCH_UPGRADE=50      payload sizes in MB of the upgrade part (default 50; "" skips it)
 #   BENCH_CLOSE_DELAYS="0 1"  ms per close of a written file under the simulated
 #                         scanner (default "0 1"; 0 is the plain run)
@@ -34,7 +34,7 @@ python3 -m unittest discover -s bench/tests -q 2>/dev/null ||
   { python3 -m unittest discover -s bench/tests; exit 1; }
 
 args=(--seed "${BENCH_SEED:-1}" --runs "${BENCH_RUNS:-5}")
-for size in ${BENCH_SIZES:-3 50 300}; do args+=(--size "$size"); done
+for size in ${BENCH_SIZES-3 50 300}; do args+=(--size "$size"); done
 for size in ${BENCH_UPGRADE-50}; do args+=(--upgrade "$size"); done
 for delay in ${BENCH_CLOSE_DELAYS:-0 1}; do args+=(--close-delay "$delay"); done
 [ "${BENCH_PROFILE:-1}" = 0 ] && args+=(--no-profile)
