@@ -34,6 +34,10 @@ start=$(date +%s.%N)
 end=$(date +%s.%N)
 awk -v s="$start" -v e="$end" 'BEGIN { printf "packing took %.2f s (wall clock, with the zlib level 9 comparison)\n", e - s }'
 "$mksetup" verify "$installer"
+# What winget needs to install it (the download address is the maker's).
+"$mksetup" manifest "$installer" --id Brumo.Morvane \
+    --url https://www.brumo.example/download/Setup-Morvane.exe -o dist/demo/Setup-Morvane.yaml
+echo "winget manifest: dist/demo/Setup-Morvane.yaml"
 
 echo
 echo "== installing under Wine (prefix $prefix)"
@@ -84,7 +88,8 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 entry=""
 for view in /reg:32 /reg:64; do
   out=$(scripts/wine-run.sh reg query "$uninstall_key" /s $view 2>/dev/null | tr -d '\r' || true)
-  block=$(echo "$out" | awk '/^HKEY/ {keep = ($0 ~ /\\Morvane /)} keep')
+  # The package names its entry Brumo.Morvane (Key= on its uninst line).
+  block=$(echo "$out" | awk '/^HKEY/ {keep = ($0 ~ /\\Brumo\.Morvane$/)} keep')
   if [ -n "$block" ]; then entry=$block; echo "$block"; break; fi
 done
 [ -n "$entry" ] || echo "  (none registered)"

@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-dev
   osslsigncode openssl
   ccache
+  python3 python3-yaml
 )
 
 missing=()

@@ -16,6 +16,7 @@
 #include "engine/product_registry.h"
 #include "engine/program_folder.h"
 #include "engine/program_settings.h"
+#include "engine/removal_finisher.h"
 #include "engine/setup_script.h"
 #include "engine/uninstaller.h"
 #include "engine/unattended_options.h"
@@ -610,6 +611,7 @@ void TBvSetupForm1::UninstStartBtnClick()
     RunBusy([&list] {
         DeleteReminderShortcut(Unit1Text(10));
         RemoveInstallation(list);
+        StartRemovalFinisher(list);
     });
     Close();
 }

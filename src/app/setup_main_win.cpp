@@ -6,6 +6,8 @@
 #include "container/sections.h"
 #include "engine/command_line.h"
 #include "engine/engine_state.h"
+#include "engine/removal_finisher.h"
+#include "engine/run_log.h"
 #include "engine/unattended.h"
 #include "util/file_helpers.h"
 #include "util/wide_text.h"
@@ -91,11 +93,20 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearchPath();
     ReadCommandLine();
+    // The copy that deletes the uninstaller after a removal: before any check
+    // that one setup runs at a time.
+    if (RunRemovalFinisher(Engine.CommandLineParams)) return 0;
     ComApartment com;
-    if (SilentModeRequested(Engine.CommandLineParams)) {
+    const bool silent = SilentModeRequested(Engine.CommandLineParams);
+    StartRunLog(silent);
+    int exitCode = 0;
+    if (silent) {
         KeepLanguageText();
-        return RunUnattended();
+        exitCode = RunUnattended();
+    } else {
+        // The window mode loads the language texts into the text system itself.
+        exitCode = RunWindowMode();
     }
-    // The window mode loads the language texts into the text system itself.
-    return RunWindowMode();
+    FinishRunLog(exitCode);
+    return exitCode;
 }

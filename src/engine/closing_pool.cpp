@@ -33,9 +33,9 @@ void TClosingPool::Add(std::uintptr_t handle, const std::string& path, const std
 {
     if (threads_.empty()) { // no thread could be started: finish it here
         const TPendingClose item{handle, path, temporary, replacing};
-        if (!finish_(item)) {
+        if (const std::uint32_t error = finish_(item)) {
             std::lock_guard<WorkerLock> lock(mutex_);
-            failures_.push_back(path);
+            failures_.push_back({path, error});
         }
         return;
     }
@@ -54,13 +54,13 @@ void TClosingPool::Add(std::uintptr_t handle, const std::string& path, const std
     queued_.NotifyOne();
 }
 
-std::vector<std::string> TClosingPool::TakeFailures()
+std::vector<TCloseFailure> TClosingPool::TakeFailures()
 {
     std::lock_guard<WorkerLock> lock(mutex_);
     return std::exchange(failures_, {});
 }
 
-std::vector<std::string> TClosingPool::Drain()
+std::vector<TCloseFailure> TClosingPool::Drain()
 {
     {
         std::lock_guard<WorkerLock> lock(mutex_);
@@ -85,9 +85,9 @@ void TClosingPool::Work()
         tail_ = (tail_ + 1) % slots_.size();
         mutex_.unlock();
         // The slot is this thread's alone until it is freed again.
-        const bool done = finish_(slot.Item);
+        const std::uint32_t error = finish_(slot.Item);
         mutex_.lock();
-        if (!done) failures_.push_back(slot.Item.Path);
+        if (error) failures_.push_back({slot.Item.Path, error});
         slot.State = TState::Free;
         --pending_;
         finished_.NotifyAll();

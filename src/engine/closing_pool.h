@@ -6,7 +6,8 @@
 // part is handed in, so that the pool itself is portable.
 //
 // Only one thread (the one running the script) calls the public functions.
-// The pool never touches the engine state: failures come back as paths.
+// The pool never touches the engine state: failures come back as paths with
+// their error numbers.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -24,10 +25,16 @@ struct TPendingClose {
     bool Replacing = false; // that move replaces the file at Path
 };
 
+// A file whose finishing failed, and the system's error number.
+struct TCloseFailure {
+    std::string Path;
+    std::uint32_t Error = 0;
+};
+
 class TClosingPool {
 public:
-    // True when the file was closed (and put in place).
-    using TFinish = std::function<bool(const TPendingClose&)>;
+    // 0 when the file was closed (and put in place), else the error number.
+    using TFinish = std::function<std::uint32_t(const TPendingClose&)>;
 
     TClosingPool(TFinish finish, std::size_t threads = 3, std::size_t slots = 256);
     // Finishes every file added, then stops the threads.
@@ -37,10 +44,10 @@ public:
 
     // Hands a file over; waits while every slot is taken.
     void Add(std::uintptr_t handle, const std::string& path, const std::string& temporary, bool replacing);
-    // The paths of the files whose finishing failed since the last call.
-    std::vector<std::string> TakeFailures();
+    // The files whose finishing failed since the last call.
+    std::vector<TCloseFailure> TakeFailures();
     // Waits until every file added so far is finished; then TakeFailures().
-    std::vector<std::string> Drain();
+    std::vector<TCloseFailure> Drain();
 
 private:
     enum class TState { Free, Queued, Working };
@@ -61,7 +68,7 @@ private:
     std::size_t head_ = 0;    // the next slot to fill
     std::size_t tail_ = 0;    // the next slot to finish
     std::size_t pending_ = 0; // queued or being finished
-    std::vector<std::string> failures_;
+    std::vector<TCloseFailure> failures_;
     bool stopping_ = false;
     std::vector<std::unique_ptr<WorkerThread>> threads_;
 };

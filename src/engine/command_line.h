@@ -8,6 +8,11 @@
 // program's path and its arguments (Windows builds only).
 void ReadCommandLine();
 
+// The arguments of a command line as the system splits it (blanks separate,
+// double quotes group), the program path dropped, in the ANSI code page
+// (Windows builds only).
+std::vector<std::string> CommandLineArguments(const wchar_t* commandLine);
+
 // The same from a given program path and arguments (the program path excluded).
 void ApplyCommandLine(const std::string& programPath, const std::vector<std::string>& arguments);
 

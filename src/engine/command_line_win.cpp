@@ -21,13 +21,18 @@ std::string WideToAnsiText(const wchar_t* text)
 
 } // namespace
 
-void ReadCommandLine()
+std::vector<std::string> CommandLineArguments(const wchar_t* commandLine)
 {
     std::vector<std::string> arguments;
     int count = 0;
-    if (LPWSTR* list = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    if (LPWSTR* list = CommandLineToArgvW(commandLine, &count)) {
         for (int i = 1; i < count; ++i) arguments.push_back(WideToAnsiText(list[i]));
         LocalFree(list);
     }
-    ApplyCommandLine(OwnExecutablePath(), arguments);
+    return arguments;
+}
+
+void ReadCommandLine()
+{
+    ApplyCommandLine(OwnExecutablePath(), CommandLineArguments(GetCommandLineW()));
 }

@@ -5,6 +5,7 @@
 #include "engine/closing_pool.h"
 #include "engine/engine_state.h"
 #include "engine/extraction.h"
+#include "engine/run_log.h"
 #include "util/file_replace.h"
 
 namespace {
@@ -14,17 +15,17 @@ const std::size_t ClosingThreads = 3;
 
 TClosingPool* ActivePool = nullptr;
 
-bool FinishOne(const TPendingClose& item)
+std::uint32_t FinishOne(const TPendingClose& item)
 {
-    return FinishFileWrite(reinterpret_cast<HANDLE>(item.Handle), item.Path, item.Temporary, item.Replacing) ==
-           ERROR_SUCCESS;
+    return FinishFileWrite(reinterpret_cast<HANDLE>(item.Handle), item.Path, item.Temporary, item.Replacing);
 }
 
-bool Report(const std::vector<std::string>& failures)
+bool Report(const std::vector<TCloseFailure>& failures)
 {
-    for (const std::string& path : failures) {
-        ForgetWrittenFile(path);
-        AddError("Write Error: " + path);
+    for (const TCloseFailure& failure : failures) {
+        ForgetWrittenFile(failure.Path);
+        NoteWriteFailure(failure.Path, failure.Error);
+        AddError("Write Error: " + failure.Path);
     }
     return failures.empty();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/exit_codes.h"
 #include "engine/upgrade_check.h"
 #include "util/text_compare.h"
 
@@ -11,6 +12,7 @@ void ResetEngineState()
 {
     Engine = TEngineState();
     SetUnchangedFiles({});
+    ResetFailures();
 }
 
 void AddCreatedFolder(const std::string& folder)

@@ -7,9 +7,11 @@
 #include "container/zlib_wrapper.h"
 #include "engine/deferred_closes.h"
 #include "engine/engine_state.h"
+#include "engine/exit_codes.h"
 #include "engine/folders.h"
 #include "engine/piece_prefetch.h"
 #include "engine/placeholders.h"
+#include "engine/run_log.h"
 #include "engine/upgrade_check.h"
 #include "util/ansi_strings.h"
 #include "util/case_key.h"
@@ -117,6 +119,8 @@ bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
         if (!own.ErrorStart.empty()) piece.ErrorStart = own.ErrorStart.c_str();
     }
     if (piece.ErrorStart) {
+        // Before the first file is written, the damage counts as the installer's.
+        if (Engine.WrittenFiles.empty()) NoteFailure(UnattendedInstallerDamaged);
         AddError(piece.ErrorStart + name);
         return false;
     }
@@ -128,9 +132,11 @@ bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
         // Its bytes are those of the piece: not written, but removed with the
         // rest, and its folder recorded as a write would.
         EnsureFolder(FolderPartOf(name));
+        RunLogFile(name, "unchanged");
         RecordWrittenSize(name, piece.Size);
         Engine.WrittenFiles.push_back(name);
     } else if (keepExisting && FileExists(name)) {
+        RunLogFile(name, "kept");
         Engine.KeptFiles.push_back(name); // the user's now: an earlier list's entry is dropped
     } else {
         result = WriteWholeFile(name, piece.Data, piece.Size, keepExisting);
@@ -152,7 +158,8 @@ bool WriteWholeFile(const std::string& path, const char* data, std::size_t size,
     // A file that exists is written under a temporary name and moved over it,
     // so that an interruption leaves the old file or the new one.
     TFileWrite write;
-    if (BeginFileWrite(path, write, newThroughTemporary) != ERROR_SUCCESS) {
+    if (const DWORD error = BeginFileWrite(path, write, newThroughTemporary)) {
+        NoteWriteFailure(path, error);
         AddError("Write Error: " + path);
         return false;
     }
@@ -163,6 +170,8 @@ bool WriteWholeFile(const std::string& path, const char* data, std::size_t size,
                   done == size;
     }
     if (!written) {
+        const DWORD error = GetLastError();
+        NoteWriteFailure(path, error != ERROR_SUCCESS ? error : ERROR_DISK_FULL); // a short write
         AbandonFileWrite(write); // no cut file stays under the target's name
         AddError("Write Error: " + path);
         return false;
@@ -170,11 +179,14 @@ bool WriteWholeFile(const std::string& path, const char* data, std::size_t size,
     // Closing (and moving into place) goes to the closing threads when they
     // run; a failure there is reported later and takes the path out again.
     HANDLE file = write.File.release();
-    if (!DeferFinish(file, path, write.Temporary, write.Replacing) &&
-        FinishFileWrite(file, path, write.Temporary, write.Replacing) != ERROR_SUCCESS) {
-        AddError("Write Error: " + path);
-        return false;
+    if (!DeferFinish(file, path, write.Temporary, write.Replacing)) {
+        if (const DWORD error = FinishFileWrite(file, path, write.Temporary, write.Replacing)) {
+            NoteWriteFailure(path, error);
+            AddError("Write Error: " + path);
+            return false;
+        }
     }
+    RunLogFile(path, "written");
     RecordWrittenSize(path, size);
     Engine.WrittenFiles.push_back(path);
     return true;

@@ -2,6 +2,8 @@
 
 #include "engine/command_text.h"
 #include "engine/engine_state.h"
+#include "engine/exit_codes.h"
+#include "engine/run_log.h"
 
 const char* const LogFileName = "C:\\Setup.log";
 
@@ -9,6 +11,8 @@ void AddError(const std::string& message)
 {
     Engine.ErrorText += message;
     Engine.ErrorText += "; ";
+    NoteFailure(UnattendedScriptErrors); // unless an earlier failure was classified
+    RunLogLine("error: " + message);
 }
 
 std::string CommandAction(const std::string& line)

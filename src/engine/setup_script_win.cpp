@@ -13,7 +13,9 @@
 #include "engine/command_text.h"
 #include "engine/deferred_closes.h"
 #include "engine/engine_state.h"
+#include "engine/exit_codes.h"
 #include "engine/piece_prefetch.h"
+#include "engine/run_log.h"
 #include "engine/script_actions.h"
 #include "engine/upgrade_check.h"
 #include "util/exception.h"
@@ -135,21 +137,29 @@ bool RunSetupScript(bool pathOnly)
 {
     LoadOwnSections();
     if (SectionsState != Loaded) {
+        NoteFailure(UnattendedInstallerDamaged);
         ReportError("setup information not found");
         return false;
     }
     std::string script;
     GetSection(SectionSetupCmd, OwnSectionPart, script);
     if (script.empty()) {
+        NoteFailure(UnattendedInstallerDamaged);
         ReportError("setup commands not found");
         return false;
     }
     std::uint64_t payloadPosition = 0;
     std::uint64_t payloadLength = 0;
     GetSectionPlace(SectionSetupBin, OwnSectionPart, payloadPosition, payloadLength);
-    script = DecompressString(script);
     TPayload payload;
-    if (payloadLength > 0) payload = OpenPayload(OwnSectionPart, payloadPosition, payloadLength, pathOnly);
+    try {
+        script = DecompressString(script);
+        if (payloadLength > 0) payload = OpenPayload(OwnSectionPart, payloadPosition, payloadLength, pathOnly);
+    } catch (...) {
+        NoteFailure(UnattendedInstallerDamaged); // found before anything is written
+        throw;
+    }
+    if (!pathOnly) RunLogInstallSettings();
 
     // The log keeps the numbers of the lines that ran, not copies: a script
     // of many thousand lines is held once.
@@ -174,7 +184,9 @@ bool RunSetupScript(bool pathOnly)
                 if (!CheckBeforeFirstWrite(lines, i)) break;
             }
             ran.push_back(i);
-            if (!ExecuteCommand(line, payload)) {
+            const bool succeeded = ExecuteCommand(line, payload);
+            RunLogCommand(line, succeeded);
+            if (!succeeded) {
                 AddError("Command failed: " + line);
                 break;
             }

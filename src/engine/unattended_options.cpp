@@ -68,6 +68,8 @@ bool ParseUnattendedArguments(const std::vector<std::string>& arguments, bool un
             options.HasLanguage = true;
             options.Language = AsciiUpperCase(value);
             continue;
+        } else if (lower == "/log" || OptionValue(argument, "/log=", value)) {
+            continue; // the run log's, read at start
         } else if (lower == "/nodesktop") {
             options.NoDesktop = true;
             continue;

@@ -1,19 +1,12 @@
 #pragma once
 // The arguments of the unattended (silent) mode:
-//   Setup.exe /S [/D=folder] [/LANG=code] [/NODESKTOP]
-//   uninstall.exe /uninst [UninstallKey=name] /S
+//   Setup.exe /S [/D=folder] [/LANG=code] [/NODESKTOP] [/LOG[=file]]
+//   uninstall.exe /uninst [UninstallKey=name] /S [/LOG[=file]]
 // Option names ignore letter case.
 #include <string>
 #include <vector>
 
-// Exit codes of the silent mode.
-enum TUnattendedExitCode {
-    UnattendedSuccess = 0,
-    UnattendedScriptErrors = 1,
-    UnattendedBadArguments = 2,
-    UnattendedNewerInstalled = 3,
-    UnattendedAlreadyRunning = 4,
-};
+#include "engine/exit_codes.h" // the exit codes
 
 struct TUnattendedOptions {
     bool HasFolder = false;

@@ -11,6 +11,8 @@
 #include "engine/product_registry.h"
 #include "engine/program_folder.h"
 #include "engine/program_settings.h"
+#include "engine/removal_finisher.h"
+#include "engine/run_log.h"
 #include "engine/setup_script.h"
 #include "engine/uninstaller.h"
 #include "lang/ml_startup.h"
@@ -55,6 +57,7 @@ std::string OneLine(std::string text)
 int Fail(int exitCode, const std::string& message)
 {
     PrintErrorLine(OneLine(message));
+    RunLogLine("Setup: " + OneLine(message));
     return exitCode;
 }
 
@@ -69,7 +72,7 @@ std::string ReminderLinkName(const std::string& languageCode)
 int UnattendedInstall(const TUnattendedOptions& options)
 {
     // A script whose "path" lines already fail would install into unknown places.
-    if (!RunSetupScript(true)) return Fail(UnattendedScriptErrors, "the setup information is unusable: " + Engine.ErrorText);
+    if (!RunSetupScript(true)) return Fail(FailureExitCode(), "the setup information is unusable: " + Engine.ErrorText);
     if (InstalledVersionIsNewer())
         return Fail(UnattendedNewerInstalled, "a newer version is installed (" + ReadProductValue("Ver") + ")");
 
@@ -80,7 +83,7 @@ int UnattendedInstall(const TUnattendedOptions& options)
         return Fail(UnattendedBadArguments, "the language is not in the setup texts: " + options.Language);
 
     if (!RunInstallation(folder, !options.NoDesktop, language))
-        return Fail(UnattendedScriptErrors, "the installation reported errors (see the log " +
+        return Fail(FailureExitCode(), "the installation reported errors (see the log " +
                                                 std::string(LogFileName) + "): " + Engine.ErrorText);
     if (!Engine.MainProgram.empty()) {
         WriteProgramSettings();
@@ -97,10 +100,11 @@ int UnattendedUninstall()
     const std::string reminder = ReminderLinkName(language);
     if (!UninstallEntriesDeletable(list))
         return Fail(UnattendedScriptErrors, ResolveLineBreaks(TranslateText(RemovalRightsGermanText)));
-    if (!DeleteListedMainProgram(list)) return Fail(UnattendedScriptErrors, ResolveLineBreaks(TranslateText(ProgramInUseGermanText)));
+    if (!DeleteListedMainProgram(list)) return Fail(UnattendedFileInUse, ResolveLineBreaks(TranslateText(ProgramInUseGermanText)));
     DeleteReminderShortcut(reminder);
     RemoveInstallation(list);
-    if (!Engine.ErrorText.empty()) return Fail(UnattendedScriptErrors, "the uninstall reported errors: " + Engine.ErrorText);
+    if (!Engine.ErrorText.empty()) return Fail(FailureExitCode(), "the uninstall reported errors: " + Engine.ErrorText);
+    StartRemovalFinisher(list);
     return UnattendedSuccess;
 }
 
@@ -121,6 +125,6 @@ int RunUnattended()
     try {
         return Engine.UninstallMode ? UnattendedUninstall() : UnattendedInstall(options);
     } catch (const std::exception& error) {
-        return Fail(UnattendedScriptErrors, error.what());
+        return Fail(FailureExitCode(), error.what());
     }
 }

@@ -93,8 +93,9 @@ std::uint32_t WrittenFilesSizeInKB()
 }
 
 // The first entry of an earlier installation of the same name into the same
-// place; further such entries are duplicates and go.
-std::string ReuseEarlierEntry(HKEY list, const std::string& name, const std::string& quotedPgm)
+// place; further such entries are duplicates and go. With deleteAll every
+// one goes (a package with a stable key never reuses a dated entry).
+std::string ReuseEarlierEntry(HKEY list, const std::string& name, const std::string& quotedPgm, bool deleteAll)
 {
     const std::string prefix = name + " ";
     std::string reused;
@@ -107,7 +108,7 @@ std::string ReuseEarlierEntry(HKEY list, const std::string& name, const std::str
             if (!entry || !TryReadStringValue(entry.get(), "UninstallString", command)) continue;
         }
         if (command.compare(0, quotedPgm.size(), quotedPgm) != 0) continue;
-        if (reused.empty())
+        if (reused.empty() && !deleteAll)
             reused = subkey;
         else
             DeleteKeyTree(list, subkey);
@@ -143,7 +144,11 @@ void UninstCommand(const TParams& params)
 
     SYSTEMTIME now;
     GetLocalTime(&now);
-    std::string keyName = name + " " + RegistrationTime(now);
+    // "Key=": the entry's fixed name, which deployment tools look for. It is
+    // one subkey, so a name with a backslash is not taken.
+    const std::string stableKey = ParamValue(params, "Key");
+    const bool stable = !stableKey.empty() && stableKey.find('\\') == std::string::npos;
+    std::string keyName = stable ? stableKey : name + " " + RegistrationTime(now);
     param += " \"UninstallKey=" + keyName + "\"";
     const std::string quoted = pgm.find(' ') != std::string::npos ? "\"" + pgm + "\"" : pgm;
     const std::string command = quoted + " " + param;
@@ -151,8 +156,10 @@ void UninstCommand(const TParams& params)
     {
         RegKey list = OpenKeyForWriting(HKEY_LOCAL_MACHINE, UninstallListKey);
         if (!list) return;
-        const std::string reused = ReuseEarlierEntry(list.get(), name, quoted);
+        const std::string reused = ReuseEarlierEntry(list.get(), name, quoted, stable);
         if (!reused.empty()) keyName = reused;
+        // Rewritten whole: no value of an earlier version stays.
+        if (stable) DeleteKeyTree(list.get(), keyName);
     }
 
     RegKey entry = CreateKeyForWriting(HKEY_LOCAL_MACHINE, std::string(UninstallListKey) + "\\" + keyName);
@@ -160,7 +167,7 @@ void UninstCommand(const TParams& params)
     SetListValue(Engine.UninstallInfo, "UninstallKey", keyName);
 
     const HKEY key = entry.get();
-    WriteStringValue(key, "DisplayName", name + " (Installation " + ShortDate(now) + ")");
+    WriteStringValue(key, "DisplayName", stable ? name : name + " (Installation " + ShortDate(now) + ")");
     if (!Engine.MainProgram.empty()) WriteStringValue(key, "DisplayIcon", Engine.MainProgram);
     WriteStringValue(key, "UninstallString", command);
     for (const char* plain : {"Publisher", "URLInfoAbout", "HelpLink", "URLUpdateInfo", "RegOwner"})
@@ -176,4 +183,5 @@ void UninstCommand(const TParams& params)
     WriteStringValue(key, "InstallLocation", Engine.PgmPath);
     WriteDwordValue(key, "EstimatedSize", WrittenFilesSizeInKB());
     if (!Engine.SetupVersion.empty()) WriteStringValue(key, "DisplayVersion", Engine.SetupVersion);
+    if (stable) WriteStringValue(key, "InstallDate", RegistrationTime(now).substr(0, 10).erase(7, 1).erase(4, 1));
 }

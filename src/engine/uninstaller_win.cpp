@@ -9,9 +9,11 @@
 #include "engine/commands.h"
 #include "engine/earlier_installation.h"
 #include "engine/engine_state.h"
+#include "engine/exit_codes.h"
 #include "engine/extraction.h"
 #include "engine/folders.h"
 #include "engine/product_registry.h"
+#include "engine/run_log.h"
 #include "engine/uninstall_list.h"
 #include "util/file_helpers.h"
 #include "util/file_replace.h"
@@ -52,10 +54,16 @@ bool IsAmong(const std::vector<std::string>& folders, const std::string& path)
 
 class TFileSystemActions : public TUninstallActions {
 public:
-    void DeleteFileAt(const std::string& path) override { DeleteFileA(path.c_str()); }
+    void DeleteFileAt(const std::string& path) override
+    {
+        if (DeleteFileA(path.c_str()))
+            RunLogFile(path, "deleted");
+        else
+            RunLogFileFailed(path, GetLastError());
+    }
     void RemoveEmptyFolder(const std::string& path) override
     {
-        if (!IsAmong(protected_, path)) RemoveDirectoryA(path.c_str());
+        if (!IsAmong(protected_, path) && RemoveDirectoryA(path.c_str())) RunLogLine("folder: " + path + ": removed");
     }
 
 private:
@@ -94,10 +102,16 @@ std::vector<std::string> ReadUninstallList()
     std::string data;
     GetSection(SectionUninst, OwnSectionPart, data);
     if (data.empty()) {
+        NoteFailure(UnattendedInstallerDamaged);
         ReportError("uninstall information not found");
         return {};
     }
-    return SplitLines(DecompressString(data));
+    try {
+        return SplitLines(DecompressString(data));
+    } catch (...) {
+        NoteFailure(UnattendedInstallerDamaged); // found before anything is removed
+        throw;
+    }
 }
 
 const char RemovalRightsGermanText[] =
@@ -113,7 +127,13 @@ bool DeleteListedMainProgram(const std::vector<std::string>& list)
 {
     const std::string program = ListedMainProgram(list, OwnExecutablePath());
     if (program.empty() || GetFileAttributesA(program.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
-    return DeleteFileA(program.c_str()) != 0;
+    if (DeleteFileA(program.c_str())) {
+        RunLogFile(program, "deleted");
+        return true;
+    }
+    RunLogFileFailed(program, GetLastError());
+    NoteFailure(UnattendedFileInUse);
+    return false;
 }
 
 void RemoveInstallation(const std::vector<std::string>& list)
@@ -123,6 +143,7 @@ void RemoveInstallation(const std::vector<std::string>& list)
     // An installation that reused an earlier entry keeps the earlier name in
     // the list while its command line names the new one; either is removed.
     DeleteUninstallKey(ParamValue(list, "UninstallKey"));
+    RunLogLine("language: " + ParamValue(list, "Lng"));
     // What an interrupted installation left under temporary names would keep a
     // folder. Only the folders the installation wrote files to are searched.
     for (const std::string& line : list)

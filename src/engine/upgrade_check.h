@@ -60,6 +60,7 @@ void SetUnchangedFiles(const std::vector<std::string>& keys);
 bool TakeUnchangedFile(const std::string& path);
 
 // Windows: plans the piece lines from first on with the engine's placeholders
-// and checks them. On failure adds "Write Error: " and the first file that
-// stops the run, and returns false.
+// and checks them. On failure logs the first file that stops the run with its
+// error, counts that for the exit code (6 in use, 5 disk full), adds
+// "Write Error: " and the file, and returns false.
 bool CheckBeforeFirstWrite(const std::vector<std::string>& lines, std::size_t first);

@@ -8,6 +8,7 @@
 #include "engine/engine_state.h"
 #include "engine/folders.h"
 #include "engine/placeholders.h"
+#include "engine/run_log.h"
 #include "util/case_key.h"
 #include "util/win_handles.h"
 
@@ -76,6 +77,8 @@ bool CheckBeforeFirstWrite(const std::vector<std::string>& lines, std::size_t fi
     const TCheckResult result = CheckPlannedFiles(files, probe);
     SetUnchangedFiles(result.Unchanged);
     if (result.FailedPath.empty()) return true;
+    // Logged with its reason, and counted for the exit code (in use, disk full).
+    NoteWriteFailure(result.FailedPath, result.Error);
     AddError("Write Error: " + result.FailedPath);
     return false;
 }

@@ -101,7 +101,7 @@ TEST_F(HostileFsTest, UnwritableTargetsStopTheRunWithAWriteError)
         ASSERT_TRUE(lock);
         run = Install(lockedFolder, files_);
     }
-    EXPECT_EQ(run.ExitCode, 1u);
+    EXPECT_EQ(run.ExitCode, 6u) << "a file in use";
     EXPECT_TRUE(IsOneErrorLine(run.StandardError)) << run.StandardError;
     EXPECT_NE(run.StandardError.find("Write Error: " + lockedFolder + "\\Morvane.exe"), std::string::npos)
         << run.StandardError;

@@ -43,6 +43,33 @@ std::vector<std::string> SortedFolders(std::vector<std::string> folders)
     return folders;
 }
 
+// Waits up to ten seconds for a file or folder to go.
+bool GoneWithinTenSeconds(const std::string& path)
+{
+    for (int i = 0; i < 100 && PathExists(path); ++i) Sleep(100);
+    return !PathExists(path);
+}
+
+// The copies that finish removals, in the temporary folder.
+std::vector<std::string> FinisherCopies()
+{
+    char temp[MAX_PATH + 1] = {};
+    GetTempPathA(MAX_PATH + 1, temp);
+    std::vector<std::string> copies;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(temp) + "~setup-finish-*.exe").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return copies;
+    do copies.push_back(found.cFileName);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return copies;
+}
+
+bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 // Every test installs its own product: own registry key, uninstall name,
 // shortcut names and folders, all removed afterwards.
 class SilentSetupTest : public ::testing::Test {
@@ -264,7 +291,8 @@ TEST_F(SilentSetupTest, InstallReinstallAndUninstall)
     for (const char* folder : {"Help\\en", "Help", "System", "Templates"})
         EXPECT_FALSE(PathExists(pgm_ + folder)) << folder << " emptied, so removed";
     EXPECT_TRUE(PathExists(pgm_ + "DemoData")) << "holds the data files (and is not listed)";
-    EXPECT_TRUE(PathExists(uninstaller)) << "the running uninstaller is not in the second list";
+    EXPECT_TRUE(GoneWithinTenSeconds(uninstaller)) << "its folder is the installation's: a copy deletes it";
+    EXPECT_TRUE(PathExists(pgm_)) << "it holds the data files";
     EXPECT_FALSE(PathExists(startup + "\\Morvane Erinnerung.lnk")) << "the reminder of the installed language";
     EXPECT_TRUE(PathExists(startup + "\\Morvane Reminder.lnk"));
     DeleteFileA((startup + "\\Morvane Reminder.lnk").c_str());
@@ -449,12 +477,12 @@ TEST_F(SilentSetupTest, ExitCodes)
     WriteTestFile(corrupt, SetupImage() + MakeSection(SectionBeginningMark, "") +
                                MakeSection(SectionUninst, "not a zlib stream"));
     run = RunProgram(Quoted(corrupt) + " /S");
-    EXPECT_EQ(run.ExitCode, 1u) << "a corrupt uninstall list";
+    EXPECT_EQ(run.ExitCode, 7u) << "a corrupt uninstall list";
     EXPECT_NE(run.StandardError, "");
     EXPECT_TRUE(PathExists(dir_.File("Morvane.exe"))) << "nothing removed";
 
     run = RunProgram(Quoted(BuiltSetupPath()) + " /S");
-    EXPECT_EQ(run.ExitCode, 1u) << "a program without script";
+    EXPECT_EQ(run.ExitCode, 7u) << "a program without script";
     EXPECT_NE(run.StandardError.find("setup commands not found"), std::string::npos) << run.StandardError;
 }
 
@@ -484,4 +512,100 @@ TEST_F(SilentSetupTest, LanguageFileBesideTheInstallerGoesIntoTheUninstaller)
     run = RunProgram(Quoted(pgm_ + "uninstall.exe") + " /uninst /S");
     EXPECT_EQ(run.ExitCode, 0u) << run.StandardError;
     EXPECT_TRUE(Entries().empty());
+}
+
+// What deployment tools rely on: a fixed uninstall entry (Key=) that replaces
+// a dated one, the run log of installation and removal, and the exit codes
+// of a file in use.
+TEST_F(SilentSetupTest, StableKeyRunLogAndFilesInUse)
+{
+    const std::string key = "E2E.Morvane" + id_;
+    const std::string uninstaller = pgm_ + "uninstall.exe";
+    struct TKeyCleanup {
+        std::string Path;
+        ~TKeyCleanup() { RegDeleteTreeAt(HKEY_LOCAL_MACHINE, Path); }
+    } cleanup{Entry(key)};
+    std::string payload;
+    std::vector<std::string> script = {PathLine()};
+    for (const std::string& line : SaveLines(Files, payload)) script.push_back(line);
+    script.push_back(UninstLine() + "," + QuoteItem("Key=" + key));
+    // The dated entry of an earlier version without Key=, in the same place.
+    RegSetString(HKEY_LOCAL_MACHINE, Entry(name_ + " 2011-02-03 04.05.06"), "UninstallString",
+                 Quoted(uninstaller) + " /uninst");
+    CreateDirectoryA(dir_.File("Install Dir").c_str(), nullptr);
+    CreateDirectoryA(pgm_.c_str(), nullptr);
+    CreateDirectoryA((pgm_ + "DemoData").c_str(), nullptr);
+    WriteTestFile(pgm_ + "DemoData\\Settings.txt", "the user's");
+
+    const std::string logFolder = dir_.File("Log Folder");
+    CreateDirectoryA(logFolder.c_str(), nullptr);
+    const std::string installLog = logFolder + "\\install log.txt";
+    const std::string folderArgument = Quoted("/D=" + dir_.File("Install Dir\\Morvane"));
+    TRunResult run = Install(script, payload, "/S " + folderArgument + " " + Quoted("/LOG=" + installLog));
+    ASSERT_EQ(run.ExitCode, 0u) << run.StandardError;
+    EXPECT_TRUE(Entries().empty()) << "the dated entry is deleted, not reused";
+    const std::string entry = Entry(key);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, entry, "DisplayName"), name_) << "no date in it";
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, entry, "UninstallString"),
+              Quoted(uninstaller) + " /uninst " + Quoted("UninstallKey=" + key));
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, entry, "InstallDate"),
+              std::to_string(today.wYear * 10000 + today.wMonth * 100 + today.wDay));
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, entry, "DisplayVersion"), "2012-01");
+
+    const std::string log = ReadTestFile(installLog);
+    for (const std::string& expected :
+         {std::string("Setup "), std::string(", installation, unattended\r\ncommand line: "),
+          "/LOG=" + installLog, std::string("\r\nstarted: "), std::string("\r\nadministrator: "),
+          "\r\nfolder: " + pgm_ + "\r\nlanguage: ", "\r\nfile: " + pgm_ + "Morvane.exe: written\r\nok: action=save,",
+          "\r\nfile: " + pgm_ + "DemoData\\Settings.txt: kept\r\n", std::string("\r\nok: action=uninst,")})
+        EXPECT_NE(log.find(expected), std::string::npos) << expected << " in the log:\n" << log;
+    EXPECT_TRUE(EndsWith(log, "\r\nexit code 0\r\n")) << "the last line:\n" << log;
+
+    // A reinstall rewrites the same entry; a program that is in use is named by its exit code.
+    WriteTestFile(pgm_ + "Morvane.ini", "Lng=EN\r\n");
+    HANDLE busy = CreateFileA((pgm_ + "Morvane.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+    run = Install(script, payload, "/S " + folderArgument + " /LOG=" + dir_.File("again.log"));
+    EXPECT_EQ(run.ExitCode, 6u) << run.StandardError;
+    EXPECT_NE(ReadTestFile(dir_.File("again.log")).find("Morvane.exe: failed: "), std::string::npos)
+        << ReadTestFile(dir_.File("again.log"));
+    run = RunProgram(Quoted(uninstaller) + " /uninst " + Quoted("UninstallKey=" + key) + " /S");
+    EXPECT_EQ(run.ExitCode, 6u) << "the program runs: " << run.StandardError;
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, entry)) << "nothing removed while the program runs";
+    CloseHandle(busy);
+    run = Install(script, payload, "/S " + folderArgument + " /LOG");
+    ASSERT_EQ(run.ExitCode, 0u) << run.StandardError;
+    // /LOG alone: %TEMP%\PRODUCT-yyyymmdd-hhnnss.log, PRODUCT the last part of Registry.
+    char temp[MAX_PATH + 1] = {};
+    GetTempPathA(MAX_PATH + 1, temp);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(temp) + "Morvane" + id_ + "-????????-??????.log").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no log named after the product in " << temp;
+    FindClose(search);
+    const std::string defaultLog = std::string(temp) + found.cFileName;
+    EXPECT_TRUE(EndsWith(ReadTestFile(defaultLog), "\r\nexit code 0\r\n")) << ReadTestFile(defaultLog);
+    DeleteFileA(defaultLog.c_str());
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, entry));
+    EXPECT_TRUE(Entries().empty());
+
+    // With nothing else left in it, the program folder goes too, after the uninstaller's end.
+    DeleteFileA((pgm_ + "Morvane.ini").c_str());
+    DeleteFileA((pgm_ + "DemoData\\Settings.txt").c_str());
+    DeleteFileA((pgm_ + "DemoData\\Data.ada").c_str());
+    RemoveDirectoryA((pgm_ + "DemoData").c_str()); // no installation listed it: its files were kept
+    const std::string removalLog = logFolder + "\\removal log.txt";
+    run = RunProgram(RegString(HKEY_LOCAL_MACHINE, entry, "QuietUninstallString") + " " + Quoted("/LOG=" + removalLog));
+    ASSERT_EQ(run.ExitCode, 0u) << run.StandardError;
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, entry)) << "removal deletes the fixed entry";
+    const std::string removal = ReadTestFile(removalLog);
+    EXPECT_NE(removal.find(", removal, unattended\r\n"), std::string::npos) << removal;
+    EXPECT_NE(removal.find("\r\nfile: " + pgm_ + "Help\\en\\manual.htm: deleted\r\n"), std::string::npos) << removal;
+    EXPECT_NE(removal.find("\r\nfolder: " + pgm_ + "Help\\en: removed\r\n"), std::string::npos) << removal;
+    EXPECT_TRUE(EndsWith(removal, "\r\nexit code 0\r\n")) << removal;
+    EXPECT_TRUE(GoneWithinTenSeconds(uninstaller));
+    EXPECT_TRUE(GoneWithinTenSeconds(pgm_)) << "the emptied program folder";
+    for (int i = 0; i < 100 && !FinisherCopies().empty(); ++i) Sleep(100);
+    EXPECT_EQ(FinisherCopies(), std::vector<std::string>()) << "the copy deletes itself";
 }

@@ -1,5 +1,5 @@
 // The closing pool: every file handed over is finished exactly once, failures
-// come back as paths, Drain waits for everything pending, and destroying the
+// come back as paths with their errors, Drain waits for everything pending, and destroying the
 // pool (an early stop) leaves no handle unfinished. Run under ThreadSanitizer
 // by the threads preset.
 #include "engine/closing_pool.h"
@@ -34,7 +34,7 @@ struct TFakeFiles {
             Closed[item.Handle].fetch_add(1);
             if (item.Temporary != TemporaryOf(item.Handle)) WrongTemporary.fetch_add(1);
             Finished.fetch_add(1);
-            return item.Path.find("bad") == std::string::npos;
+            return item.Path.find("bad") == std::string::npos ? 0u : static_cast<std::uint32_t>(item.Handle + 1);
         };
     }
     bool EachClosedOnce() const
@@ -42,6 +42,17 @@ struct TFakeFiles {
         return std::all_of(Closed.begin(), Closed.end(), [](const std::atomic<int>& c) { return c.load() == 1; });
     }
 };
+
+// The paths of failures whose error is their handle + 1, as Finish gives them.
+std::vector<std::string> CheckedPaths(const std::vector<TCloseFailure>& failures)
+{
+    std::vector<std::string> paths;
+    for (const TCloseFailure& failure : failures)
+        paths.push_back(failure.Path.find(std::to_string(failure.Error - 1) + ".dat") != std::string::npos
+                            ? failure.Path
+                            : failure.Path + " with the error of another file");
+    return paths;
+}
 
 std::string NameOf(std::size_t i, bool bad)
 {
@@ -61,7 +72,7 @@ TEST(ClosingPool, FailedClosesAreReportedAndDrainWaitsForEveryPendingClose)
         if (bad) expected.push_back(NameOf(i, true));
         pool.Add(i, NameOf(i, bad), TemporaryOf(i), i % 4 == 0);
     }
-    std::vector<std::string> failed = pool.Drain();
+    std::vector<std::string> failed = CheckedPaths(pool.Drain());
     EXPECT_EQ(files.Finished.load(), count) << "Drain returned before every pending close was finished";
     EXPECT_TRUE(files.EachClosedOnce());
     EXPECT_EQ(files.WrongTemporary.load(), 0u) << "a file was finished with another one's temporary";
@@ -72,7 +83,7 @@ TEST(ClosingPool, FailedClosesAreReportedAndDrainWaitsForEveryPendingClose)
 
     // The pool goes on after a drain, as between two commands of a script.
     pool.Add(0, NameOf(0, true), TemporaryOf(0), false);
-    EXPECT_EQ(pool.Drain(), std::vector<std::string>{NameOf(0, true)});
+    EXPECT_EQ(CheckedPaths(pool.Drain()), std::vector<std::string>{NameOf(0, true)});
     EXPECT_EQ(files.Closed[0].load(), 2);
 }
 

@@ -1,5 +1,5 @@
 // A program folder on a drive that fills up: the run that does not fit ends
-// with a write error naming the file, exit code 1 and its log, and leaves no
+// with a write error naming the file, exit code 5 and its log, and leaves no
 // cut file under any target name; a reinstall that does not fit keeps every
 // earlier file whole. In the window, the run ends in the error message. The drive is a 2 MB tmpfs that tests/faults/
 // with_small_drive.sh maps to R: (the cases skip without it).
@@ -78,7 +78,7 @@ TEST_F(FullDiskTest, AnInstallationThatDoesNotFitEndsWithAWriteErrorAndNoCutFile
     product_.Build(dir_.File("Setup.exe"), folder_);
     DeleteFileA(LogFileName);
     const TRunResult run = RunProgram(product_.InstallCommand(folder_));
-    EXPECT_EQ(run.ExitCode, 1u) << run.StandardError;
+    EXPECT_EQ(run.ExitCode, 5u) << "disk full: " << run.StandardError;
     // The drive's room is checked before the first write: nothing is written,
     // and the first file that would go there is named.
     EXPECT_NE(run.StandardError.find("Write Error: " + folder_ + "\\Morvane.exe"), std::string::npos)
@@ -103,7 +103,7 @@ TEST_F(FullDiskTest, AReinstallThatDoesNotFitKeepsEveryEarlierFileWhole)
     product_.Files = second;
     product_.Build(dir_.File("Setup2.exe"), folder_);
     run = RunProgram(product_.InstallCommand(folder_));
-    EXPECT_EQ(run.ExitCode, 1u) << run.StandardError;
+    EXPECT_EQ(run.ExitCode, 5u) << "disk full: " << run.StandardError;
     EXPECT_NE(run.StandardError.find("Write Error: " + folder_), std::string::npos) << run.StandardError;
     EXPECT_EQ(FirstCutFile({first, second}, false), "") << "an earlier file was cut";
     EXPECT_EQ(TemporaryLeftovers(folder_), std::vector<std::string>());

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -418,8 +419,9 @@ TEST_F(InstallFlow, AFailingScriptShowsTheErrorStartsNothingAndWritesTheLog)
     // The payload ends long before this piece would.
     const std::string broken = "action=save,OrigLen=999999,Filename=*PgmPath*\\Missing.bin";
     const std::string installer = WriteInstaller({broken});
+    const std::string runLog = folder_.File("window log.txt");
     {
-        Child setup(installer);
+        Child setup(installer, "\"/LOG=" + runLog + "\"");
         HWND window = nullptr;
         HWND message = InstallInEnglish(setup, target_, window);
         ASSERT_NE(message, nullptr) << DescribeWindows(setup);
@@ -439,6 +441,12 @@ TEST_F(InstallFlow, AFailingScriptShowsTheErrorStartsNothingAndWritesTheLog)
     const std::string log = ReadTestFile(LogFile);
     EXPECT_NE(log.find("Command failed: " + broken), std::string::npos) << log;
     EXPECT_NE(log.find("Missing.bin"), std::string::npos) << log;
+    // The run log of the window: what an unattended run would have said, and the window's own exit code.
+    const std::string windowLog = ReadTestFile(runLog);
+    EXPECT_NE(windowLog.find(", installation, in the window\r\n"), std::string::npos) << windowLog;
+    EXPECT_NE(windowLog.find("\r\nFAILED: " + broken + "\r\n"), std::string::npos) << windowLog;
+    const std::string end = "\r\noutcome: 1 (other errors)\r\nexit code 0\r\n";
+    EXPECT_EQ(windowLog.substr(windowLog.size() - std::min(windowLog.size(), end.size())), end) << windowLog;
 }
 
 TEST_F(InstallFlow, ASettingsFileThatCannotBeReadOrWrittenEndsInTheErrorDisplay)
@@ -524,8 +532,9 @@ TEST_F(InstallFlow, TheUninstallersCancelKeepsEverythingAndRemoveTakesItAway)
     EXPECT_TRUE(PathExists(StartMenuLink()));
     EXPECT_TRUE(PathExists(reminder_));
 
+    const std::string removalLog = folder_.File("removal.log");
     {
-        Child setup(uninstaller, arguments);
+        Child setup(uninstaller, arguments + " \"/LOG=" + removalLog + "\"");
         HWND window = MainWindow(setup);
         ASSERT_NE(window, nullptr) << DescribeWindows(setup);
         ASSERT_NE(Visible(window, "UninstAskPanel"), nullptr) << DescribeWindows(setup);
@@ -537,14 +546,19 @@ TEST_F(InstallFlow, TheUninstallersCancelKeepsEverythingAndRemoveTakesItAway)
         EXPECT_EQ(setup.WaitForExit(), 0u) << "the window closes without a message";
         SaveScreenShot(screen, "remove_3_end");
     }
-    // The data file stays; so do the settings the program wrote, which no list
-    // names, and the running uninstaller, which cannot delete itself.
-    EXPECT_EQ(FilesBelow(target_), (std::set<std::string>{"DemoData\\Keys.ada", "Morvane.ini", "uninstall.exe"}));
+    // The data file stays, and so do the settings the program wrote, which no
+    // list names; the uninstaller goes once it has ended, deleted by a copy.
+    for (int i = 0; i < 100 && PathExists(target_ + "\\uninstall.exe"); ++i) Sleep(100);
+    EXPECT_EQ(FilesBelow(target_), (std::set<std::string>{"DemoData\\Keys.ada", "Morvane.ini"}));
     EXPECT_TRUE(Entries().empty()) << "the uninstall entry is removed";
     EXPECT_FALSE(PathExists(desktopLink_));
     EXPECT_FALSE(PathExists(StartMenuLink()));
     EXPECT_FALSE(PathExists(startMenu_));
     EXPECT_FALSE(PathExists(reminder_)) << "the reminder in the installation's language";
+    const std::string log = ReadTestFile(removalLog);
+    EXPECT_NE(log.find(", removal, in the window\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nfile: " + Program() + ": deleted\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\noutcome: 0 (done)\r\nexit code 0\r\n"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "mksetup/package_reader.h"
 #include "mksetup/signing.h"
 #include "mksetup/tool_error.h"
+#include "mksetup/winget_manifest.h"
 #include "setup_version.h"
 #include "util/file_helpers.h"
 
@@ -33,6 +34,7 @@ const char* const GeneralHelp =
     "  mksetup uninst FILE          the uninstall list of an uninstaller\n"
     "  mksetup extract FILE -o DIR  every installed file, below DIR\n"
     "  mksetup verify FILE          checks that an installer is complete and sound\n"
+    "  mksetup manifest FILE --id ID --url URL [-o OUT.yaml]   a winget manifest\n"
     "  mksetup COMMAND --help       help for one command\n"
     "  mksetup --version            the version of mksetup\n"
     "\n"
@@ -70,6 +72,7 @@ const std::map<std::string, const char*> CommandHelp = {
      "\n"
      "A signed stub loses its signature (said on standard error): the sections\n"
      "behind the program would void it. Sign the finished installer.\n"},
+    {"manifest", ManifestHelp},
     {"list", "mksetup list FILE\n\nLists the sections of an installer or uninstaller: offset of the marker\nin the file, size of the data, name; then whether the file is signed.\n"},
     {"script", "mksetup script FILE\n\nWrites the installer's command script, decompressed, to standard output.\n"},
     {"uninst", "mksetup uninst FILE\n\nWrites the uninstaller's uninstall list, decompressed, to standard output.\n"},
@@ -95,7 +98,7 @@ struct Arguments {
 bool TakesValue(const std::string& option)
 {
     return option == "-o" || option == "--stub" || option == "--lang" || option == "--jobs" || option == "--level" ||
-           option == "--sign";
+           option == "--sign" || option == "--id" || option == "--url";
 }
 
 Arguments ParseArguments(const std::vector<std::string>& args, const std::vector<std::string>& allowed)
@@ -249,6 +252,8 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             allowed = {"-o", "--stub", "--lang", "--jobs", "--level", "--compare-zlib", "--quiet", "--sign"};
         else if (command == "extract")
             allowed = {"-o"};
+        else if (command == "manifest")
+            allowed = {"-o", "--id", "--url"};
         const Arguments parsed = ParseArguments(args, allowed);
         if (parsed.Help) {
             out << help->second;
@@ -265,6 +270,7 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             return ExitOk;
         }
         if (command == "extract") return Extract(parsed, out);
+        if (command == "manifest") return ManifestCommand(parsed.Positional, parsed.Options, out);
         out << CheckInstaller(OpenInstaller(OneFile(parsed, command))).Summary << "\n";
         return ExitOk;
     } catch (const ToolError& e) {
