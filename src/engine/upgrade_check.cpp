@@ -57,22 +57,38 @@ std::string VolumeOf(const std::string& path)
 
 TCheckResult CheckPlannedFiles(const std::vector<TPlannedFile>& files, TTargetProbe& probe)
 {
-    TCheckResult result;
+    // What is there first, then every candidate hashed at once (on more than
+    // one thread where the probe can), then the verdicts in script order.
+    enum TState { Absent, Kept, Present, Candidate };
+    std::vector<TState> states(files.size(), Absent);
+    std::vector<std::string> keys(files.size()), candidates;
     std::unordered_set<std::string> seen;
-    std::map<std::string, TVolumeNeed> needs;
-    for (const TPlannedFile& file : files) {
-        const std::string key = CaseInsensitiveKey(file.Path);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const TPlannedFile& file = files[i];
+        keys[i] = CaseInsensitiveKey(file.Path);
         // A file named again is written over what the run wrote before.
-        const bool again = !seen.insert(key).second;
         std::uint64_t size = 0;
-        const bool exists = !again && probe.Exists(file.Path, size);
-        if (exists && file.KeepExisting) continue;
-        if (exists) {
-            TSha256 digest{};
-            if (file.HasHash && size == file.Size && probe.Hash(file.Path, digest) && digest == file.Hash) {
-                result.Unchanged.push_back(key);
-                continue;
-            }
+        if (!seen.insert(keys[i]).second || !probe.Exists(file.Path, size)) continue;
+        states[i] = file.KeepExisting ? Kept : file.HasHash && size == file.Size ? Candidate : Present;
+        if (states[i] == Candidate) candidates.push_back(file.Path);
+    }
+    std::vector<TSha256> digests(candidates.size());
+    std::vector<char> hashed(candidates.size(), 0);
+    if (!candidates.empty()) probe.HashFiles(candidates, digests, hashed);
+
+    TCheckResult result;
+    std::map<std::string, TVolumeNeed> needs;
+    std::size_t candidate = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const TPlannedFile& file = files[i];
+        if (states[i] == Kept) continue;
+        if (states[i] == Candidate && hashed[candidate] && digests[candidate] == file.Hash) {
+            ++candidate;
+            result.Unchanged.push_back(keys[i]);
+            continue;
+        }
+        if (states[i] == Candidate) ++candidate;
+        if (states[i] != Absent) {
             if (const unsigned long error = probe.Replaceable(file.Path)) {
                 result.FailedPath = file.Path;
                 result.Error = error;

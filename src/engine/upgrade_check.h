@@ -35,7 +35,9 @@ public:
     virtual ~TTargetProbe() = default;
     // False when no file is there.
     virtual bool Exists(const std::string& path, std::uint64_t& size) = 0;
-    virtual bool Hash(const std::string& path, TSha256& digest) = 0;
+    // The digest of each file into digests; hashed[i] false where one cannot be read.
+    virtual void HashFiles(const std::vector<std::string>& paths, std::vector<TSha256>& digests,
+                           std::vector<char>& hashed) = 0;
     // 0 when the file can be opened for writing and for delete now, else the
     // Win32 error (a sharing violation for a file in use).
     virtual unsigned long Replaceable(const std::string& path) = 0;

@@ -26,11 +26,14 @@ public:
         size = file->second.Size;
         return true;
     }
-    bool Hash(const std::string& path, TSha256& digest) override
+    void HashFiles(const std::vector<std::string>& paths, std::vector<TSha256>& digests,
+                   std::vector<char>& hashed) override
     {
-        Hashed.push_back(path);
-        digest = Files.at(path).Hash;
-        return true;
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            Hashed.push_back(paths[i]);
+            digests[i] = Files.at(paths[i]).Hash;
+            hashed[i] = 1;
+        }
     }
     unsigned long Replaceable(const std::string& path) override { return Files.at(path).Replaceable; }
     bool FreeBytes(const std::string& volume, std::uint64_t& bytes) override
