@@ -128,12 +128,17 @@ bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
     // A kept file written earlier in this run counts once it is in place.
     if (keepExisting && !SettleEarlierWrite(name)) return false;
     bool result = true;
-    if (!keepExisting && TakeUnchangedFile(name)) {
+    const bool unchanged = !keepExisting && TakeUnchangedFile(name);
+    if (piece.Skipped && !unchanged) { // never so: both come from the same check
+        AddError("data error in " + name);
+        return false;
+    }
+    if (unchanged) {
         // Its bytes are those of the piece: not written, but removed with the
         // rest, and its folder recorded as a write would.
         EnsureFolder(FolderPartOf(name));
         RunLogFile(name, "unchanged");
-        RecordWrittenSize(name, piece.Size);
+        RecordWrittenSize(name, static_cast<std::uint64_t>(PieceRequestOf(params).OrigLen));
         Engine.WrittenFiles.push_back(name);
     } else if (keepExisting && FileExists(name)) {
         RunLogFile(name, "kept");

@@ -181,7 +181,7 @@ bool RunSetupScript(bool pathOnly)
             // Nothing is written unless every file to be replaced can be.
             if (!checked && IsPieceLine(line)) {
                 checked = true;
-                if (!CheckBeforeFirstWrite(lines, i)) break;
+                if (!CheckBeforeFirstWrite(lines, i, payload)) break;
             }
             ran.push_back(i);
             const bool succeeded = ExecuteCommand(line, payload);

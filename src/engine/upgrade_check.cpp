@@ -26,13 +26,22 @@ struct TVolumeNeed {
 } // namespace
 
 std::vector<TPlannedFile> PlannedFilesOf(const std::vector<std::string>& lines, std::size_t first,
-                                         std::string (*expand)(const std::string&))
+                                         std::string (*expand)(const std::string&), std::uint64_t uninstallerSize)
 {
     std::vector<TPlannedFile> files;
+    std::size_t piece = 0;
     for (std::size_t i = first; i < lines.size(); ++i) {
         const TParams params = SplitCommaText(lines[i]);
         const TScriptAction action = LineAction(params);
+        if (action == TScriptAction::Uninst) {
+            const std::string pgm = ParamValue(params, "pgm");
+            TPlannedFile uninstaller;
+            uninstaller.Path = expand(pgm.empty() ? "*PgmPath*\\uninstall.exe" : pgm);
+            uninstaller.Size = uninstallerSize;
+            files.push_back(std::move(uninstaller));
+        }
         if (action != TScriptAction::Save && action != TScriptAction::SaveIfNotExists) continue;
+        const std::size_t number = piece++;
         const std::string name = ParamValue(params, "Filename");
         const std::int32_t size = TextToIntOrMinusOne(ParamValue(params, "OrigLen"));
         if (name.empty() || size <= 0) continue;
@@ -41,6 +50,7 @@ std::vector<TPlannedFile> PlannedFilesOf(const std::vector<std::string>& lines, 
         file.Size = static_cast<std::uint64_t>(size);
         file.KeepExisting = action == TScriptAction::SaveIfNotExists;
         file.HasHash = ParseSha256Hex(ParamValue(params, "Hash"), file.Hash);
+        file.Piece = number;
         files.push_back(std::move(file));
     }
     return files;
@@ -85,6 +95,7 @@ TCheckResult CheckPlannedFiles(const std::vector<TPlannedFile>& files, TTargetPr
         if (states[i] == Candidate && hashed[candidate] && digests[candidate] == file.Hash) {
             ++candidate;
             result.Unchanged.push_back(keys[i]);
+            result.UnchangedPieces.push_back(file.Piece);
             continue;
         }
         if (states[i] == Candidate) ++candidate;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/command_text.h"
+#include "engine/commands.h"
 #include "util/file_hash.h"
 
 // One file that a "save" or "saveifnotexists" line writes.
@@ -21,13 +22,17 @@ struct TPlannedFile {
     bool KeepExisting = false;
     bool HasHash = false;
     TSha256 Hash{};
+    std::size_t Piece = NoPiece; // its number among the lines that consume the payload
+    static constexpr std::size_t NoPiece = ~std::size_t(0);
 };
 
 // The files the piece lines from first on write; lines without a file name or
-// size are left out (they fail when they run). expand turns a script path
+// size are left out (they fail when they run). The uninstaller that an
+// "uninst" line names is replaced at the end of the run: it is planned too,
+// of uninstallerSize bytes and without a hash. expand turns a script path
 // into a file path.
 std::vector<TPlannedFile> PlannedFilesOf(const std::vector<std::string>& lines, std::size_t first,
-                                         std::string (*expand)(const std::string&));
+                                         std::string (*expand)(const std::string&), std::uint64_t uninstallerSize);
 
 // What the check asks the file system.
 class TTargetProbe {
@@ -47,6 +52,7 @@ public:
 
 struct TCheckResult {
     std::vector<std::string> Unchanged; // CaseInsensitiveKey of each file whose bytes match
+    std::vector<std::size_t> UnchangedPieces; // and their piece numbers
     std::string FailedPath;             // the first file that stops the run; empty when none does
     unsigned long Error = 0;            // its Win32 error (ERROR_DISK_FULL when the room is short)
 };
@@ -65,4 +71,6 @@ bool TakeUnchangedFile(const std::string& path);
 // and checks them. On failure logs the first file that stops the run with its
 // error, counts that for the exit code (6 in use, 5 disk full), adds
 // "Write Error: " and the file, and returns false.
-bool CheckBeforeFirstWrite(const std::vector<std::string>& lines, std::size_t first);
+// The pieces of the files left alone are passed over undecoded when the
+// payload is prepared ahead.
+bool CheckBeforeFirstWrite(const std::vector<std::string>& lines, std::size_t first, TPayload& payload);

@@ -5,9 +5,11 @@
 #include <atomic>
 #include <unordered_map>
 
+#include "container/sections.h"
 #include "engine/commands.h"
 #include "engine/engine_state.h"
 #include "engine/folders.h"
+#include "engine/piece_prefetch.h"
 #include "engine/placeholders.h"
 #include "engine/run_log.h"
 #include "util/case_key.h"
@@ -99,16 +101,19 @@ private:
 
 } // namespace
 
-bool CheckBeforeFirstWrite(const std::vector<std::string>& lines, std::size_t first)
+bool CheckBeforeFirstWrite(const std::vector<std::string>& lines, std::size_t first, TPayload& payload)
 {
     // A placeholder without a value is reported when its line runs, not twice.
     const std::string errors = Engine.ErrorText;
-    const std::vector<TPlannedFile> files = PlannedFilesOf(lines, first, ExpandPlaceholders);
+    const std::vector<TPlannedFile> files = PlannedFilesOf(lines, first, ExpandPlaceholders, OwnImagePart.size());
     Engine.ErrorText = errors;
     TFileSystemProbe probe;
     const TCheckResult result = CheckPlannedFiles(files, probe);
     SetUnchangedFiles(result.Unchanged);
-    if (result.FailedPath.empty()) return true;
+    if (result.FailedPath.empty()) {
+        if (payload.Prefetch) payload.Prefetch->SkipPieces(result.UnchangedPieces);
+        return true;
+    }
     // Logged with its reason, and counted for the exit code (in use, disk full).
     NoteWriteFailure(result.FailedPath, result.Error);
     AddError("Write Error: " + result.FailedPath);

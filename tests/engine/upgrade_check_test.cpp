@@ -75,9 +75,11 @@ TEST(UpgradeCheck, OnlyAMatchingFileIsSkippedAndTheFirstObstacleStopsEverything)
     std::vector<TPlannedFile> files = {Planned("C:\\P\\same.txt", 10, 1), Planned("C:\\P\\other.txt", 10, 1),
                                        Planned("C:\\P\\grown.txt", 10, 1), Planned("C:\\P\\user.cfg", 5, 1, true),
                                        Planned("C:\\P\\SAME.TXT", 10, 1), Planned("D:\\new.bin", 10, 1)};
+    for (std::size_t i = 0; i < files.size(); ++i) files[i].Piece = i;
     TCheckResult result = CheckPlannedFiles(files, probe);
     EXPECT_EQ(result.FailedPath, "");
     EXPECT_EQ(result.Unchanged, std::vector<std::string>{"C:\\P\\SAME.TXT"}) << "named again: written the second time";
+    EXPECT_EQ(result.UnchangedPieces, std::vector<std::size_t>{0});
     EXPECT_EQ(probe.Hashed, (std::vector<std::string>{"C:\\P\\same.txt", "C:\\P\\other.txt"}));
 
     // Room is counted per drive for what is written: 10 + 10 + 10 on C:, 10 on D:.
@@ -95,12 +97,15 @@ TEST(UpgradeCheck, OnlyAMatchingFileIsSkippedAndTheFirstObstacleStopsEverything)
     const std::vector<std::string> lines = {
         "action=path,PgmPath=x", "action=save,OrigLen=3,Filename=*PgmPath*\\a.txt,Hash=" + std::string(64, 'a'),
         "action=save,OrigLen=0,Filename=*PgmPath*\\zero.txt", "action=saveifnotexists,OrigLen=4,Filename=*PgmPath*\\b",
-        "action=icon,file=*PgmPath*\\a.txt,lnk=x"};
-    const std::vector<TPlannedFile> planned = PlannedFilesOf(lines, 1, Expand);
-    ASSERT_EQ(planned.size(), 2u) << "a line that will fail is not planned";
+        "action=uninst,name=A", "action=icon,file=*PgmPath*\\a.txt,lnk=x"};
+    const std::vector<TPlannedFile> planned = PlannedFilesOf(lines, 1, Expand, 1000);
+    ASSERT_EQ(planned.size(), 3u) << "a line that will fail is not planned";
     EXPECT_EQ(planned[0].Path, "C:\\P\\a.txt");
     EXPECT_TRUE(planned[0].HasHash && planned[0].Hash[31] == 0xAA && !planned[0].KeepExisting);
     EXPECT_TRUE(!planned[1].HasHash && planned[1].KeepExisting && planned[1].Size == 4u);
+    EXPECT_EQ(planned[1].Piece, 2u) << "numbered as the prefetch numbers pieces, the failing line included";
+    EXPECT_TRUE(planned[2].Path == "C:\\P\\uninstall.exe" && planned[2].Size == 1000u && !planned[2].HasHash)
+        << "the uninstaller is replaced at the end of the run: " << planned[2].Path;
     EXPECT_EQ(VolumeOf("\\\\server\\share\\dir\\f"), "\\\\server\\share\\");
 }
 
