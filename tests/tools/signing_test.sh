@@ -84,7 +84,8 @@ verify_signed signed.exe
 wine_run "$mksetup" verify "$(winpath "$work/signed.exe")" | tr -d '\r' | grep -q "installer OK: signed, [0-9]* bytes of certificate" \
   || fail "mksetup.exe verify signed.exe"
 
-# One flipped byte in the middle of the payload: the data error, before any file.
+# One flipped byte in the middle of the payload: the data error, before any
+# file, and the exit code of a damaged installer.
 read -r offset size < <(wine_run "$mksetup" list "$(winpath "$work/signed.exe")" | tr -d '\r' | awk '$3 == "Section:Setup.bin" {print $1, $2}')
 [ -n "${offset:-}" ] || fail "no payload section listed"
 at=$((offset + 19 + 4 + size / 2))
@@ -93,7 +94,7 @@ byte=$(od -An -tu1 -j "$at" -N1 signed.exe | tr -d ' ')
 printf "$(printf '\\%03o' $((byte ^ 32)))" | dd of=flipped.exe bs=1 seek="$at" conv=notrunc status=none
 wine_run flipped.exe /S "/D=$(winpath "$work/flipped")" 2>flipped-err.txt
 status=$?
-[ "$status" = 1 ] || fail "the flipped installer ended with $status, not 1"
+[ "$status" = 7 ] || fail "the flipped installer ended with $status, not 7"
 [ ! -e "$work/flipped" ] || [ -z "$(ls -A "$work/flipped")" ] || fail "the flipped installer wrote: $(ls -A "$work/flipped")"
 
 wine_run signed.exe /S "/D=$(winpath "$work/installed")" || fail "the signed installer failed"
