@@ -1,10 +1,15 @@
-# zlib and GoogleTest, as installed by scripts/install-deps.sh.
+# zlib, liblzma and GoogleTest, as installed by scripts/install-deps.sh.
 
 # Runs one of the scripts/build-*.sh that cross-build a library from Debian's
-# source package into build/deps/<triplet>.
+# source package into build/deps/<triplet>; with a kind (setup_cross_build(script
+# full)) into build/deps/<triplet>-<kind>, the kind passed on to the script.
 function(setup_cross_build script)
+  set(prefix ${PROJECT_SOURCE_DIR}/build/deps/${SETUP_TRIPLET})
+  if(ARGC GREATER 1)
+    set(prefix ${prefix}-${ARGV1})
+  endif()
   execute_process(
-    COMMAND ${PROJECT_SOURCE_DIR}/scripts/${script} ${SETUP_TRIPLET} ${PROJECT_SOURCE_DIR}/build/deps/${SETUP_TRIPLET}
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/${script} ${SETUP_TRIPLET} ${prefix} ${ARGN}
     RESULT_VARIABLE result)
   if(NOT result EQUAL 0)
     message(FATAL_ERROR "scripts/${script} for ${SETUP_TRIPLET} failed")
@@ -22,12 +27,26 @@ if(WIN32)
   target_link_libraries(setup_zlib INTERFACE ${SETUP_DEPS_PREFIX}/lib/libz.a)
   target_include_directories(setup_zlib INTERFACE ${SETUP_DEPS_PREFIX}/include)
 
+  # liblzma twice: the installer's decoder built for size, and the full
+  # library with the encoders for everything else (scripts/build-liblzma.sh).
+  # An executable with the property SETUP_LZMA_DECODER_ONLY links the first.
+  setup_cross_build(build-liblzma.sh)
+  setup_cross_build(build-liblzma.sh full)
+  add_library(setup_lzma INTERFACE)
+  target_link_libraries(setup_lzma INTERFACE
+    $<IF:$<BOOL:$<TARGET_PROPERTY:SETUP_LZMA_DECODER_ONLY>>,${SETUP_DEPS_PREFIX}/lib/liblzma.a,${SETUP_DEPS_PREFIX}-full/lib/liblzma.a>)
+  target_include_directories(setup_lzma INTERFACE ${SETUP_DEPS_PREFIX}/include)
+  target_compile_definitions(setup_lzma INTERFACE LZMA_API_STATIC)
+
   set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh
       CACHE FILEPATH "Runs Windows test programs under Wine" FORCE)
 else()
   find_package(ZLIB REQUIRED)
   add_library(setup_zlib INTERFACE)
   target_link_libraries(setup_zlib INTERFACE ZLIB::ZLIB)
+  find_package(LibLZMA REQUIRED)
+  add_library(setup_lzma INTERFACE)
+  target_link_libraries(setup_lzma INTERFACE LibLZMA::LibLZMA)
 endif()
 
 # GoogleTest from Debian's source package, built for each target.

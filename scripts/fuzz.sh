@@ -9,7 +9,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 seconds="${FUZZ_SECONDS:-60}"
 build="${FUZZ_BUILD_DIR:-build/fuzz}"
-all_targets=(section_lookup decompress language_file command_text uninstall_list package_reader installer_verify)
+all_targets=(section_lookup decompress language_file command_text uninstall_list package_reader installer_verify payload_decode)
 targets=("$@")
 [ "${#targets[@]}" -gt 0 ] || targets=("${all_targets[@]}")
 

@@ -6,7 +6,7 @@ packages=(
   cmake make ninja-build pkg-config g++ git
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine64 xvfb xauth
-  zlib1g-dev libz-mingw-w64-dev libdeflate-dev
+  zlib1g-dev libz-mingw-w64-dev libdeflate-dev liblzma-dev
   googletest libgtest-dev
   dpkg-dev nasm
   nsis time

@@ -14,6 +14,7 @@ int FuzzCommandText(const std::uint8_t* data, std::size_t size);
 int FuzzUninstallList(const std::uint8_t* data, std::size_t size);
 int FuzzPackageReader(const std::uint8_t* data, std::size_t size);
 int FuzzInstallerVerify(const std::uint8_t* data, std::size_t size);
+int FuzzPayloadDecode(const std::uint8_t* data, std::size_t size);
 
 struct TFuzzTargetEntry {
     const char* Name; // also the folder name of its corpus and regression inputs
@@ -21,7 +22,7 @@ struct TFuzzTargetEntry {
 };
 
 // Every target, in the order make fuzz runs them.
-extern const TFuzzTargetEntry FuzzTargets[7];
+extern const TFuzzTargetEntry FuzzTargets[8];
 
 // Aborts with the message when the condition is false.
 void FuzzCheck(bool condition, const char* message);

@@ -245,11 +245,11 @@ std::size_t TInflateStream::Read(char* buffer, std::size_t count)
     return done;
 }
 
-std::uint64_t TInflateStream::Skip(std::uint64_t count)
+std::uint64_t TDecodeStream::Skip(std::uint64_t count)
 {
     std::string scratch(256 * 1024, '\0');
     std::uint64_t skipped = 0;
-    while (skipped < count && !ended_) {
+    while (skipped < count && !AtEnd()) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count - skipped, scratch.size()));
         const std::size_t got = Read(&scratch[0], want);
         skipped += got;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "container/decode_stream.h"
 #include "util/exception.h"
 
 enum CompressionLevel { LevelNone = 0, LevelFastest = 1, LevelDefault = 2, LevelBest = 3 };
@@ -81,19 +82,15 @@ int CheckDecompressionResult(int code);
 // DecompressString gives for the same stream: "data error" for damage or a
 // wrong Adler-32 trailer, "buffer error" for a stream cut short. Bytes behind
 // the stream's end are never asked for.
-class TInflateStream {
+class TInflateStream : public TDecodeStream {
 public:
-    using TSource = std::function<std::size_t(char* buffer, std::size_t capacity)>;
     explicit TInflateStream(TSource source);
-    ~TInflateStream();
+    ~TInflateStream() override;
     TInflateStream(const TInflateStream&) = delete;
     TInflateStream& operator=(const TInflateStream&) = delete;
 
-    // Up to count bytes into buffer; fewer only at the stream's end.
-    std::size_t Read(char* buffer, std::size_t count);
-    bool AtEnd() const { return ended_; }
-    // Reads to the end without keeping anything; gives the number of bytes.
-    std::uint64_t Skip(std::uint64_t count);
+    std::size_t Read(char* buffer, std::size_t count) override;
+    bool AtEnd() const override { return ended_; }
 
 private:
     struct TState;

@@ -9,17 +9,17 @@
 
 #include "engine/command_text.h"
 
-class TInflateStream;
+class TDecodeStream;
 class TPiecePrefetch;
 
 // The decompressed payload stream; "save" consumes it from the front. Its
 // bytes are Data from Position on, followed by what Stream still gives: the
-// installer's payload is inflated from its file piece after piece, never held
-// whole.
+// installer's payload (zlib or solid LZMA) is decoded from its file piece
+// after piece, never held whole.
 struct TPayload {
     std::string Data;
     std::size_t Position = 0;
-    std::shared_ptr<TInflateStream> Stream;
+    std::shared_ptr<TDecodeStream> Stream;
     std::uint64_t StreamLeft = 0; // bytes Stream still gives (its size is checked before)
     // When set, the pieces are cut on a second thread and "save" takes them
     // from here in script order; Data and Stream then belong to that thread.

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "container/payload_codec.h"
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
 #include "engine/command_text.h"
@@ -43,7 +44,7 @@ void SaveLog(const std::vector<std::string>& lines)
 }
 
 // Gives the bytes of one section of the own file, piece after piece.
-TInflateStream::TSource SectionSource(const TSectionPart& container, std::uint64_t position, std::uint64_t length)
+TDecodeStream::TSource SectionSource(const TSectionPart& container, std::uint64_t position, std::uint64_t length)
 {
     auto next = std::make_shared<std::uint64_t>(position);
     const std::uint64_t end = position + length;
@@ -58,10 +59,11 @@ TInflateStream::TSource SectionSource(const TSectionPart& container, std::uint64
     };
 }
 
-// The payload section is inflated once without keeping anything before the
-// first command runs, so that a damaged payload ends the run before any file
-// is written, as decompressing it whole would. The result is kept for the
-// rest of the loaded file's life (the path-only run and the full run).
+// Damage in the payload section ends the run before any file is written: the
+// packer's check item (length and CRC-32 of the section's bytes, and its
+// decoded size) is compared in one quick read; without one, the section is
+// decoded once to its end without keeping anything. The result is kept for
+// the rest of the loaded file's life (the path-only run and the full run).
 struct TCheckedPayload {
     unsigned Load = 0;
     std::uint64_t Position = 0;
@@ -69,19 +71,33 @@ struct TCheckedPayload {
     std::uint64_t Size = 0;
 };
 
+std::uint64_t CheckedPayloadSize(const TSectionPart& container, std::uint64_t position, std::uint64_t length)
+{
+    std::string item;
+    TPayloadCheck check;
+    if (!GetSection(SectionSetupSum, container, item) || !ReadPayloadCheck(item, check))
+        return CheckDecodeStream(SectionSource(container, position, length));
+    if (!SectionMatchesCheck(check, SectionSource(container, position, length)))
+        throw EZDecompressionError(ZLibErrorTexts[5], -3); // "data error", as decoding it would say
+    return check.DecodedSize;
+}
+
 TPayload OpenPayload(const TSectionPart& container, std::uint64_t position, std::uint64_t length, bool pathOnly)
 {
     static TCheckedPayload checked;
     if (checked.Load != OwnSectionsLoadCount || checked.Position != position || checked.Length != length) {
         checked = TCheckedPayload();
-        checked.Size = CheckInflateStream(SectionSource(container, position, length));
+        checked.Size = CheckedPayloadSize(container, position, length);
         checked.Load = OwnSectionsLoadCount;
         checked.Position = position;
         checked.Length = length;
     }
     TPayload payload;
     if (pathOnly) return payload; // nothing is consumed there
-    payload.Stream = std::make_shared<TInflateStream>(SectionSource(container, position, length));
+    // One decoding thread (beside the writing one): blocks decoded side by
+    // side buffer each whole block, which on 100 MB of program files took the
+    // peak from 101 to 218 MB and the time down by less than a tenth.
+    payload.Stream = OpenDecodeStream(SectionSource(container, position, length));
     payload.StreamLeft = checked.Size;
     return payload;
 }

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "container/payload_codec.h"
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
 #include "e2e_support_win.h"
@@ -64,6 +65,8 @@ std::vector<TVariant> Variants(const std::string& installer, const std::vector<T
         const std::string& name = place.Name;
         const bool isScript = name == SectionSetupCmd;
         const bool isPayload = name == SectionSetupBin;
+        // A garbled check item is passed by: the payload is then decoded once
+        // to its end before the first write.
         const std::size_t dataStart = place.LengthAt + 4;
         // Cut inside the marker, inside the length, inside the data: every
         // later section is gone, and with it the script or the payload.
@@ -153,13 +156,18 @@ std::string RunDamaged(const TVariant& variant, const std::string& installer, co
 
 class CorruptInstallerTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { Make(false); }
+
+    // solid: the payload as one xz stream of several blocks, its pieces
+    // stored, with the check item ahead of it, as the packer writes it.
+    void Make(bool solid)
     {
+        places_.clear();
         product_ = "SetupE2E\\Corrupt" + std::to_string(GetCurrentProcessId());
         files_ = {
             {"Morvane.exe", MakeTestBytes(20000, false, 11), false, false},
-            {"Help\\manual.htm", MakeTestBytes(30000, true, 12), true, false},
-            {"Templates\\Form1.rtf", MakeTestBytes(9000, true, 13), true, false},
+            {"Help\\manual.htm", MakeTestBytes(30000, true, 12), !solid, false},
+            {"Templates\\Form1.rtf", MakeTestBytes(9000, true, 13), !solid, false},
         };
         std::string payload;
         std::vector<std::string> script = {"action=path," + QuoteItem("PgmPath=" + dir_.File("Default") + "\\") +
@@ -169,12 +177,18 @@ protected:
         std::string scriptText;
         for (const std::string& line : script) scriptText += line + "\r\n";
 
-        const std::vector<std::pair<std::string, std::string>> sections = {
+        std::vector<std::pair<std::string, std::string>> sections = {
             {SectionBeginningMark, ""},
             {SectionSetupLng, Utf16LeWithMark("// Setup\r\nDE=Setup f\xFCr\r\nEN=Setup for\r\n")},
             {SectionSetupCmd, CompressString(scriptText, LevelDefault)},
-            {SectionSetupBin, CompressString(payload, LevelDefault)},
         };
+        if (solid) {
+            const std::string section = SolidPayloadSection(payload, 16 * 1024);
+            sections.push_back({SectionSetupSum, PayloadCheckItemFor(section, payload.size())});
+            sections.push_back({SectionSetupBin, section});
+        } else {
+            sections.push_back({SectionSetupBin, CompressString(payload, LevelDefault)});
+        }
         installer_ = SetupImage();
         for (const auto& [name, data] : sections) {
             TSectionPlace place;
@@ -218,6 +232,34 @@ TEST_F(CorruptInstallerTest, EveryDamagedSectionEndsInAClearErrorOrAWholeInstall
     }
     DeleteFileA("C:\\Setup.log");
     std::printf("%zu damaged installers, %d ended in an error:\n%s", variants.size(), failures, summary.c_str());
+}
+
+// The same damages on an installer whose payload is one xz stream in blocks,
+// decoded on several threads, behind its check item; intact, it installs
+// every file byte for byte.
+TEST_F(CorruptInstallerTest, TheSolidFormInstallsWholeAndEveryDamageEndsInAClearError)
+{
+    Make(true);
+    const std::string intact = dir_.File("Intact");
+    int failures = 0;
+    RunDamaged({"intact", installer_, false}, dir_.File("SetupIntact.exe"), intact, [] {}, failures);
+    EXPECT_EQ(failures, 0) << "the intact solid installer runs";
+    for (const TPackageFile& file : files_)
+        EXPECT_EQ(ReadTestFile(intact + "\\" + file.Name), file.Contents) << file.Name;
+
+    const std::vector<TVariant> variants = Variants(installer_, places_);
+    ASSERT_EQ(variants.size(), 5u * 7u - 1u);
+    std::string summary;
+    for (std::size_t i = 0; i < variants.size(); ++i) {
+        SCOPED_TRACE(variants[i].Description);
+        const std::string folder = dir_.File("Install" + std::to_string(i));
+        summary += RunDamaged(variants[i], dir_.File("Setup" + std::to_string(i) + ".exe"), folder, [&] {
+            for (const TPackageFile& file : files_)
+                EXPECT_EQ(ReadTestFile(folder + "\\" + file.Name), file.Contents) << "success means every file whole: " << file.Name;
+        }, failures);
+    }
+    DeleteFileA("C:\\Setup.log");
+    std::printf("%zu damaged solid installers, %d ended in an error:\n%s", variants.size(), failures, summary.c_str());
 }
 
 TEST(CorruptDemoInstaller, EveryDamagedSectionEndsInAClearErrorOrAWholeInstallation)

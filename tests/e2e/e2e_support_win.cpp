@@ -4,8 +4,11 @@
 #include <objidl.h>
 #include <shlobj.h>
 
+#include <lzma.h>
+
 #include <stdexcept>
 
+#include "container/payload_codec.h"
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
 #include "engine/command_text.h"
@@ -56,6 +59,36 @@ std::string MakeInstaller(const std::vector<std::string>& scriptLines, const std
     installer += MakeSection(SectionSetupCmd, CompressString(script, LevelDefault));
     installer += MakeSection(SectionSetupBin, CompressString(payload, LevelDefault));
     return installer;
+}
+
+std::string SolidPayloadSection(const std::string& payload, std::size_t blockSize)
+{
+    lzma_stream stream = LZMA_STREAM_INIT;
+    lzma_mt options{};
+    options.threads = 1;
+    options.block_size = blockSize;
+    options.preset = 6;
+    options.check = LZMA_CHECK_NONE;
+    if (lzma_stream_encoder_mt(&stream, &options) != LZMA_OK) throw std::runtime_error("no LZMA2 encoder");
+    std::string out(lzma_stream_buffer_bound(payload.size()) + 65536, '\0');
+    stream.next_in = reinterpret_cast<const uint8_t*>(payload.data());
+    stream.avail_in = payload.size();
+    stream.next_out = reinterpret_cast<uint8_t*>(&out[0]);
+    stream.avail_out = out.size();
+    const lzma_ret result = lzma_code(&stream, LZMA_FINISH);
+    out.resize(stream.total_out);
+    lzma_end(&stream);
+    if (result != LZMA_STREAM_END) throw std::runtime_error("LZMA2 compression failed");
+    return out;
+}
+
+std::string PayloadCheckItemFor(const std::string& section, std::size_t decodedSize)
+{
+    TPayloadCheck check;
+    check.SectionLength = section.size();
+    check.DecodedSize = decodedSize;
+    check.SectionCrc = PayloadCrc(0, section.data(), section.size());
+    return MakePayloadCheck(check);
 }
 
 std::string Utf16LeWithMark(const std::string& ascii)

@@ -27,6 +27,12 @@ std::vector<std::string> SaveLines(const std::vector<TPackageFile>& files, std::
 std::string MakeInstaller(const std::vector<std::string>& scriptLines, const std::string& payload,
                           const std::string& languageText);
 
+// The payload section in the solid form: one xz stream (LZMA2) in blocks of
+// blockSize bytes, as the packer writes it; and the check item that goes
+// ahead of it.
+std::string SolidPayloadSection(const std::string& payload, std::size_t blockSize);
+std::string PayloadCheckItemFor(const std::string& section, std::size_t decodedSize);
+
 // UTF-16 LE with FF FE from ASCII text.
 std::string Utf16LeWithMark(const std::string& ascii);
 

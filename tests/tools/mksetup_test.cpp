@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "container/payload_codec.h"
 #include "container/pe_image.h"
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
@@ -83,44 +84,60 @@ std::string Section(const std::string& installer, const std::string& name)
 TEST(Mksetup, RoundTripPackVerifyExtractGivesTheSameBytes)
 {
     PackageFolder folder;
-    const RunResult built = folder.Build("Setup-Morvane.exe", {"--jobs", "3"});
-    ASSERT_EQ(built.Code, ExitOk) << built.Err;
+    for (const char* form : {"lzma", "zlib"}) {
+        SCOPED_TRACE(form);
+        const RunResult built = folder.Build("Setup-Morvane.exe", {"--jobs", "3", "--compress", form});
+        ASSERT_EQ(built.Code, ExitOk) << built.Err;
 
-    const RunResult verified = RunMksetup({"verify", folder.File("Setup-Morvane.exe")});
-    EXPECT_EQ(verified.Code, ExitOk) << verified.Err;
-    EXPECT_NE(verified.Out.find("installer OK"), std::string::npos) << verified.Out;
-    EXPECT_NE(verified.Out.find("5 pieces"), std::string::npos) << verified.Out;
+        const RunResult verified = RunMksetup({"verify", folder.File("Setup-Morvane.exe")});
+        EXPECT_EQ(verified.Code, ExitOk) << verified.Err;
+        EXPECT_NE(verified.Out.find("installer OK"), std::string::npos) << verified.Out;
+        EXPECT_NE(verified.Out.find("5 pieces"), std::string::npos) << verified.Out;
+        EXPECT_NE(verified.Out.find(std::string(form) == "lzma" ? "LZMA2 section" : "zlib section"), std::string::npos)
+            << verified.Out;
 
-    TempDir target;
-    const RunResult extracted = RunMksetup({"extract", folder.File("Setup-Morvane.exe"), "-o", target.File("out")});
-    ASSERT_EQ(extracted.Code, ExitOk) << extracted.Err;
-    const std::pair<const char*, const char*> files[] = {
-        {"Morvane.exe", "out/PgmPath/Morvane.exe"},
-        {"Picture.jpg", "out/PgmPath/System/Picture.jpg"},
-        {"Data.ada", "out/PgmPath/DemoData/Data.ada"},
-        {"Templates/Form1.rtf", "out/PgmPath/Templates/Form1.rtf"},
-        {"Templates/en/Form3 Lost, Destruction.rtf", "out/PgmPath/Templates/en/Form3 Lost, Destruction.rtf"},
-    };
-    for (const auto& [source, written] : files)
-        EXPECT_EQ(ReadTestFile(target.File(written)), ReadTestFile(folder.File(source))) << written;
+        TempDir target;
+        const RunResult extracted = RunMksetup({"extract", folder.File("Setup-Morvane.exe"), "-o", target.File("out")});
+        ASSERT_EQ(extracted.Code, ExitOk) << extracted.Err;
+        const std::pair<const char*, const char*> files[] = {
+            {"Morvane.exe", "out/PgmPath/Morvane.exe"},
+            {"Picture.jpg", "out/PgmPath/System/Picture.jpg"},
+            {"Data.ada", "out/PgmPath/DemoData/Data.ada"},
+            {"Templates/Form1.rtf", "out/PgmPath/Templates/Form1.rtf"},
+            {"Templates/en/Form3 Lost, Destruction.rtf", "out/PgmPath/Templates/en/Form3 Lost, Destruction.rtf"},
+        };
+        for (const auto& [source, written] : files)
+            EXPECT_EQ(ReadTestFile(target.File(written)), ReadTestFile(folder.File(source))) << written;
 
-    // The installer is the stub (its header's checksum set, a pad byte for an
-    // even length), then the four sections in their order.
-    const std::string installer = ReadTestFile(folder.File("Setup-Morvane.exe"));
-    const std::string stub = ReadTestFile(folder.File("Setup.exe"));
-    EXPECT_EQ(installer.compare(0x200, stub.size() - 0x200, stub, 0x200), 0);
-    const std::size_t imageSize = stub.size() + (installer[stub.size()] == '\0' ? 1 : 0);
-    const RunResult listed = RunMksetup({"list", folder.File("Setup-Morvane.exe")});
-    const std::size_t begin = listed.Out.find("Section:BeginningMark"), cmd = listed.Out.find("Section:Setup.cmd"),
-                      bin = listed.Out.find("Section:Setup.bin");
-    EXPECT_TRUE(begin != std::string::npos && cmd > begin && bin > cmd && bin != std::string::npos) << listed.Out;
-    EXPECT_NE(listed.Out.find("image: " + std::to_string(imageSize) + " bytes"), std::string::npos) << listed.Out;
+        // The installer is the stub (its header's checksum set, a pad byte for
+        // an even length), then the sections in their order, the check item
+        // ahead of the payload.
+        const std::string installer = ReadTestFile(folder.File("Setup-Morvane.exe"));
+        const std::string stub = ReadTestFile(folder.File("Setup.exe"));
+        EXPECT_EQ(installer.compare(0x200, stub.size() - 0x200, stub, 0x200), 0);
+        const std::size_t imageSize = stub.size() + (installer[stub.size()] == '\0' ? 1 : 0);
+        const RunResult listed = RunMksetup({"list", folder.File("Setup-Morvane.exe")});
+        const std::size_t begin = listed.Out.find("Section:BeginningMark"), cmd = listed.Out.find("Section:Setup.cmd"),
+                          sum = listed.Out.find("Section:Setup.sum"), bin = listed.Out.find("Section:Setup.bin");
+        EXPECT_TRUE(begin != std::string::npos && cmd > begin && sum > cmd && bin > sum && bin != std::string::npos)
+            << listed.Out;
+        EXPECT_NE(listed.Out.find("image: " + std::to_string(imageSize) + " bytes"), std::string::npos) << listed.Out;
+    }
+
+    // A stub that cannot read the solid form gets only the zlib form.
+    WriteTestFile(folder.File("Setup.exe"), PeStub(false));
+    const RunResult refused = folder.Build("old.exe");
+    EXPECT_EQ(refused.Code, ExitBadInput);
+    EXPECT_NE(refused.Err.find("cannot read an LZMA payload"), std::string::npos) << refused.Err;
+    EXPECT_FALSE(std::filesystem::exists(folder.File("old.exe")));
+    EXPECT_EQ(folder.Build("old.exe", {"--compress", "zlib"}).Code, ExitOk);
+    EXPECT_EQ(folder.Build("old.exe", {"--compress", "lz4"}).Code, ExitUsage);
 }
 
 TEST(Mksetup, TheScriptCarriesSizesAndTheRuntimeReadsEveryStream)
 {
     PackageFolder folder;
-    ASSERT_EQ(folder.Build("s.exe").Code, ExitOk);
+    ASSERT_EQ(folder.Build("s.exe", {"--compress", "zlib"}).Code, ExitOk);
     const std::string installer = ReadTestFile(folder.File("s.exe"));
     // The runtime's own decompression reads the script and the payload.
     const std::string script = DecompressString(Section(installer, SectionSetupCmd));
@@ -168,22 +185,27 @@ TEST(Mksetup, IdenticalInputsGiveIdenticalInstallersWhateverTheThreadCount)
 TEST(Mksetup, EveryStreamIsOneWholeCompressionAndNoSpoolIsLeftBehind)
 {
     PackageFolder folder;
-    ASSERT_EQ(folder.Build("whole.exe", {"--jobs", "1"}).Code, ExitOk);
-    BuildSettings settings;
-    settings.Jobs = 3;
-    settings.WholeCheckLimit = 0; // the piecewise check of large installers
-    const BuildResult result = BuildInstaller(ReadPackage(folder.File("morvane.pkg")),
-                                              ReadTestFile(folder.File("Setup.exe")), "", settings,
-                                              folder.File("streamed.exe"));
-    const std::string installer = ReadTestFile(folder.File("streamed.exe"));
-    EXPECT_EQ(installer, ReadTestFile(folder.File("whole.exe")));
-    EXPECT_EQ(result.InstallerSize, installer.size());
-    EXPECT_EQ(result.PieceCount, 5u);
-    // The payload stream goes through mapped files; it must be the very stream
-    // that one compression of the whole payload in memory gives.
-    for (const char* name : {SectionSetupCmd, SectionSetupBin}) {
-        const std::string stream = Section(installer, name);
-        EXPECT_TRUE(DeflateZlibStream(DecompressString(stream), SmallestLevel) == stream) << name;
+    for (const bool solid : {false, true}) {
+        SCOPED_TRACE(solid ? "lzma" : "zlib");
+        ASSERT_EQ(folder.Build("whole.exe", {"--jobs", "1", "--compress", solid ? "lzma" : "zlib"}).Code, ExitOk);
+        BuildSettings settings;
+        settings.Solid = solid;
+        settings.Jobs = 3;
+        settings.WholeCheckLimit = 0; // the piecewise check of large installers
+        const BuildResult result = BuildInstaller(ReadPackage(folder.File("morvane.pkg")),
+                                                  ReadTestFile(folder.File("Setup.exe")), "", settings,
+                                                  folder.File("streamed.exe"));
+        const std::string installer = ReadTestFile(folder.File("streamed.exe"));
+        EXPECT_EQ(installer, ReadTestFile(folder.File("whole.exe")));
+        EXPECT_EQ(result.InstallerSize, installer.size());
+        EXPECT_EQ(result.PieceCount, 5u);
+        // The payload stream goes through files; it must be the very stream
+        // that one compression of the whole payload in memory gives.
+        const std::string script = Section(installer, SectionSetupCmd);
+        EXPECT_TRUE(DeflateZlibStream(DecompressString(script), SmallestLevel) == script);
+        const std::string payload = Section(installer, SectionSetupBin);
+        if (!solid) EXPECT_TRUE(DeflateZlibStream(DecompressString(payload), SmallestLevel) == payload);
+        EXPECT_EQ(PayloadFormOf(payload.data(), payload.size()), solid ? TPayloadForm::Lzma : TPayloadForm::Zlib);
     }
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder.File(""))) {
@@ -256,7 +278,7 @@ TEST(Mksetup, APackageErrorLeavesNoOutputBehindAndKeepsAnOldOne)
 TEST(Mksetup, VerifyFindsTheFirstProblemOfADamagedInstaller)
 {
     PackageFolder folder;
-    ASSERT_EQ(folder.Build("good.exe").Code, ExitOk);
+    ASSERT_EQ(folder.Build("good.exe", {"--compress", "zlib"}).Code, ExitOk);
     const std::string good = ReadTestFile(folder.File("good.exe"));
     std::string image, sections;
     SplitAtBeginMarker(good, image, sections);
@@ -275,6 +297,10 @@ TEST(Mksetup, VerifyFindsTheFirstProblemOfADamagedInstaller)
     longer.replace(longer.find("OrigLen=5000"), 12, "OrigLen=5001");
     std::string wrongOrigLen = script;
     wrongOrigLen.replace(wrongOrigLen.find("OrigLen=20002"), 13, "OrigLen=20001");
+    TPayloadCheck check;
+    ASSERT_TRUE(ReadPayloadCheck(Section(good, SectionSetupSum), check));
+    check.SectionCrc ^= 1;
+    const std::string staleCheck = MakePayloadCheck(check);
     // Language data that happens to hold the script's marker: the installer
     // would look for its script there.
     const std::string falseMarker = image + begin +
@@ -298,6 +324,8 @@ TEST(Mksetup, VerifyFindsTheFirstProblemOfADamagedInstaller)
         {"no script", image + begin + MakeSection(SectionSetupBin, bin), "neither a command script"},
         {"wrong OrigLen", withScript(wrongOrigLen, bin), "decompresses to 20002 bytes, OrigLen says 20001"},
         {"false marker", falseMarker, "the marker of Section:Setup.cmd also stands at offset"},
+        {"stale check item", image + begin + MakeSection(SectionSetupCmd, cmd) + MakeSection(SectionSetupSum, staleCheck) +
+                                 MakeSection(SectionSetupBin, bin), "Section:Setup.sum does not match the payload section"},
     };
     for (const auto& c : cases) {
         WriteTestFile(folder.File("bad.exe"), c.bytes);

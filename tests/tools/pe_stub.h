@@ -1,7 +1,8 @@
 #pragma once
 // A stand-in for Setup.exe that passes the packer's program checks: a PE32+
 // header with 16 data directories and no sections, headers of 0x200 bytes,
-// then filler up to 0x400 bytes.
+// then filler up to 0x400 bytes. A stub that reads the solid payload form
+// carries the check item's section name, as Setup.exe does; an older one not.
 #include <cstdint>
 #include <string>
 
@@ -15,9 +16,10 @@ inline void PutLittle32(std::string& bytes, std::size_t at, std::uint32_t value)
 // The security entry of that header.
 constexpr std::size_t StubSecurityEntry = 0x98 + 144;
 
-inline std::string PeStub()
+inline std::string PeStub(bool readsSolidForm = true)
 {
     std::string image = "MZ" + MakeTestBytes(0x3FE, false, 9);
+    if (readsSolidForm) image.replace(0x300, 18, std::string("Section:Setup.sum\0", 18));
     PutLittle32(image, 0x3C, 0x80);
     image.replace(0x80, 4, std::string("PE\0\0", 4));
     image.replace(0x80 + 6, 2, std::string("\0\0", 2)); // no sections

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "container/pe_image.h"
+#include "container/payload_codec.h"
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
 #include "mksetup/deflate_streams.h"
@@ -20,6 +21,7 @@
 #include "mksetup/sha256.h"
 #include "mksetup/temporary_files.h"
 #include "mksetup/tool_error.h"
+#include "mksetup/xz_streams.h"
 
 namespace fs = std::filesystem;
 
@@ -84,12 +86,15 @@ std::string ScriptText(const Package& package, const std::vector<PieceSizes>& si
 // Everything in front of the payload's data: the image, the small sections and
 // the payload section's marker and length (its data follows).
 std::string Head(const std::string& image, const std::string& languageData, const std::string& script,
-                 std::uint64_t payloadSectionSize)
+                 std::uint64_t payloadSectionSize, const TPayloadCheck& check = TPayloadCheck())
 {
     std::string head = image + MakeSection(SectionBeginningMark, std::string());
     if (!languageData.empty()) head += MakeSection(SectionSetupLng, languageData);
     head += MakeSection(SectionSetupCmd, script);
     if (payloadSectionSize > 0) {
+        // The check item ahead of the payload: a file cut short keeps it, and
+        // the payload's bytes cannot hide its marker.
+        head += MakeSection(SectionSetupSum, MakePayloadCheck(check));
         head += MakeSectionMarker(SectionSetupBin);
         for (int shift = 0; shift < 32; shift += 8) head += static_cast<char>((payloadSectionSize >> shift) & 0xFF);
     }
@@ -121,11 +126,12 @@ std::vector<PieceSizes> SpoolPieces(const Package& package, const BuildSettings&
         const PackageLine& piece = *pieces[index];
         std::string data = ReadPieceData(piece);
         std::string compressed, zlibCompressed;
-        if (piece.MayCompress) {
+        if (piece.MayCompress && !settings.Solid) {
             if (!deflaters[thread]) deflaters[thread] = std::make_unique<Deflater>(settings.Level);
             compressed = deflaters[thread]->Compress(data);
-            if (zlibPayload) zlibCompressed = CompressString(data, LevelBest);
         }
+        // The comparison is with the zlib form, whichever form is written.
+        if (piece.MayCompress && zlibPayload) zlibCompressed = CompressString(data, LevelBest);
         // A piece is stored whenever its compressed form is not smaller.
         if (compressed.size() >= data.size()) std::string().swap(compressed);
         if (zlibCompressed.size() >= data.size()) std::string().swap(zlibCompressed);
@@ -157,7 +163,7 @@ void CheckWritten(const std::string& fileName, std::uint64_t size, std::uint64_t
 {
     if (size <= wholeCheckLimit) {
         CheckInstaller(OpenInstaller(fileName));
-    } else if (!StreamInflatesTo(fileName, payloadOffset, payloadSectionSize, spoolFile)) {
+    } else if (!SectionDecodesTo(fileName, payloadOffset, payloadSectionSize, spoolFile)) {
         throw ToolError(ExitBadInstaller, fileName + ": the payload section does not inflate to the payload");
     }
 }
@@ -217,6 +223,9 @@ BuildResult BuildInstaller(const Package& package, const std::string& stubBytes,
 {
     BuildResult result;
     std::string image = StubImage(stubBytes);
+    if (settings.Solid && !StubReadsSolidForm(image))
+        throw ToolError(ExitBadInput, "the stub cannot read an LZMA payload (an older Setup.exe): give a newer "
+                                      "stub, or --compress zlib");
 
     std::uint64_t total = 0;
     for (const PackageLine& line : package.Lines)
@@ -260,7 +269,11 @@ BuildResult BuildInstaller(const Package& package, const std::string& stubBytes,
     StopIfInterrupted();
     WriteAt(partialFile, 0, head, true);
     if (result.PayloadSize > 0) {
-        result.PayloadSectionSize = DeflateFileInto(spoolFile, partialFile, head.size(), settings.Level);
+        XzSettings xz;
+        xz.Level = settings.Level;
+        xz.Threads = settings.Jobs;
+        result.PayloadSectionSize = settings.Solid ? XzFileInto(spoolFile, partialFile, head.size(), xz)
+                                                   : DeflateFileInto(spoolFile, partialFile, head.size(), settings.Level);
         if (result.PayloadSectionSize > static_cast<std::uint64_t>(INT_MAX))
             throw ToolError(ExitBadInput, package.FileName + ": the payload's stream comes to 2 GiB or more");
         if (peImage && (head.size() + result.PayloadSectionSize) % 2 != 0) {
@@ -268,7 +281,13 @@ BuildResult BuildInstaller(const Package& package, const std::string& stubBytes,
             MoveUpOneByte(partialFile, head.size(), result.PayloadSectionSize);
             image += '\0';
         }
-        head = Head(image, languageData, script, result.PayloadSectionSize);
+        TPayloadCheck check;
+        check.SectionLength = result.PayloadSectionSize;
+        check.DecodedSize = result.PayloadSize;
+        // Read back where the payload now lies (behind the pad, if one was added).
+        const std::size_t payloadAt = Head(image, languageData, script, result.PayloadSectionSize).size();
+        check.SectionCrc = FileCrc(partialFile, payloadAt, result.PayloadSectionSize);
+        head = Head(image, languageData, script, result.PayloadSectionSize, check);
         WriteAt(partialFile, 0, head, false);
     }
     result.ImageSize = image.size();

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "container/pe_image.h"
+#include "container/payload_codec.h"
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
 #include "engine/command_text.h"
@@ -26,7 +27,8 @@ ToolError Bad(const InstallerFile& file, const std::string& problem)
 std::string Decompressed(const InstallerFile& file, const std::string& name, const std::string& data)
 {
     try {
-        return DecompressString(data);
+        // The payload section may also be the solid form.
+        return name == SectionSetupBin ? DecodeSectionData(data) : DecompressString(data);
     } catch (const EZLibError& e) {
         throw Bad(file, name + " does not decompress (" + e.what() + ")");
     }
@@ -62,6 +64,19 @@ void CheckSectionPlacement(const InstallerFile& file)
     if (file.Sections.empty() || file.Sections.front().Name != SectionBeginningMark ||
         file.Sections.front().Size != 0)
         throw Bad(file, "the sections do not begin with an empty " + std::string(SectionBeginningMark));
+}
+
+// The check item, when there is one, must state the payload section exactly:
+// the installer refuses to run otherwise.
+void CheckPayloadCheckItem(const InstallerFile& file, const std::string& payloadData, std::size_t decodedSize)
+{
+    std::string item;
+    if (!InstallerSection(file, SectionSetupSum, item)) return;
+    TPayloadCheck check;
+    if (!ReadPayloadCheck(item, check)) throw Bad(file, std::string(SectionSetupSum) + " is garbled");
+    if (check.SectionLength != payloadData.size() || check.DecodedSize != decodedSize ||
+        check.SectionCrc != PayloadCrc(0, payloadData.data(), payloadData.size()))
+        throw Bad(file, std::string(SectionSetupSum) + " does not match the payload section");
 }
 
 void CheckLanguageSection(const InstallerFile& file)
@@ -231,6 +246,7 @@ CheckedInstaller CheckInstaller(const InstallerFile& file)
     std::string payloadData;
     if (InstallerSection(file, SectionSetupBin, payloadData) && !payloadData.empty())
         checked.Payload = Decompressed(file, SectionSetupBin, payloadData);
+    CheckPayloadCheckItem(file, payloadData, checked.Payload.size());
     const std::size_t needed = checked.Pieces.empty() ? 0 : PieceEnd(checked.Pieces.back());
     if (needed != checked.Payload.size())
         throw Bad(file, "the script asks for " + std::to_string(needed) + " payload bytes, the payload holds " +
@@ -252,13 +268,12 @@ CheckedInstaller CheckInstaller(const InstallerFile& file)
                                 " decompresses to " + std::to_string(contents.size()) + " bytes, OrigLen says " +
                                 std::to_string(piece.OrigLen));
     }
-    std::string payloadSection;
-    InstallerSection(file, SectionSetupBin, payloadSection);
+    const bool solid = PayloadFormOf(payloadData.data(), payloadData.size()) == TPayloadForm::Lzma;
     checked.Summary = file.FileName + ": installer OK: " + SignatureText(file) + ", image " + std::to_string(file.ImageSize) + " bytes, " +
                       Plural(file.Sections.size(), "section") + ", " + Plural(checked.CommandCount, "command") + ", " +
                       Plural(checked.Pieces.size(), "piece") + " (" + std::to_string(compressed) + " compressed, " +
                       std::to_string(checked.Pieces.size() - compressed) + " stored), payload " +
-                      std::to_string(checked.Payload.size()) + " bytes in a " + std::to_string(payloadSection.size()) + "-byte section";
+                      std::to_string(checked.Payload.size()) + " bytes in a " + std::to_string(payloadData.size()) + (solid ? "-byte LZMA2 section" : "-byte zlib section");
     return checked;
 }
 

@@ -28,7 +28,7 @@ const char* const GeneralHelp =
     "\n"
     "usage:\n"
     "  mksetup build PKG -o OUT.exe [--stub Setup.exe] [--lang FILE] [--jobs N]\n"
-    "                [--sign \"COMMAND {}\"]\n"
+    "                [--compress lzma|zlib] [--sign \"COMMAND {}\"]\n"
     "  mksetup list FILE            sections of an installer or uninstaller\n"
     "  mksetup script FILE          the command script as text\n"
     "  mksetup uninst FILE          the uninstall list of an uninstaller\n"
@@ -45,7 +45,8 @@ const char* const GeneralHelp =
 const std::map<std::string, const char*> CommandHelp = {
     {"build",
      "mksetup build PKG -o OUT.exe [--stub Setup.exe] [--lang FILE] [--jobs N]\n"
-     "              [--level N] [--compare-zlib] [--quiet] [--sign \"COMMAND {}\"]\n"
+     "              [--level N] [--compress lzma|zlib] [--compare-zlib] [--quiet]\n"
+     "              [--sign \"COMMAND {}\"]\n"
      "\n"
      "Packs the package description PKG into the installer OUT.exe: the stub's\n"
      "program image, then the sections Section:BeginningMark, Section:Setup.lng\n"
@@ -62,6 +63,10 @@ const std::map<std::string, const char*> CommandHelp = {
      "  --lang FILE     language file: UTF-16LE with its mark, or UTF-8\n"
      "  --jobs N        compression threads (default: the number of processors)\n"
      "  --level N       compression level 1 to 12 (default 12, the smallest)\n"
+     "  --compress FORM the payload: lzma (default), one solid LZMA2 stream whose\n"
+     "                  files are stored in it, or zlib, each file compressed on\n"
+     "                  its own, which every Setup.exe reads; a stub that cannot\n"
+     "                  read lzma is refused (exit 2)\n"
      "  --compare-zlib  also report the size that zlib level 9 would reach\n"
      "  --quiet         no progress and no summary\n"
      "  --sign COMMAND  sign the finished installer: runs COMMAND through the shell\n"
@@ -98,7 +103,7 @@ struct Arguments {
 bool TakesValue(const std::string& option)
 {
     return option == "-o" || option == "--stub" || option == "--lang" || option == "--jobs" || option == "--level" ||
-           option == "--sign" || option == "--id" || option == "--url";
+           option == "--sign" || option == "--compress" || option == "--id" || option == "--url";
 }
 
 Arguments ParseArguments(const std::vector<std::string>& args, const std::vector<std::string>& allowed)
@@ -168,6 +173,9 @@ int Build(const Arguments& parsed, std::ostream& out, std::ostream& err, bool sh
     settings.Level = NumberOption(parsed, "--level", SmallestLevel, 1, 12);
     settings.Jobs = NumberOption(parsed, "--jobs", processors, 1, 256);
     settings.CompareWithZlib = parsed.Options.count("--compare-zlib") > 0;
+    const std::string form = parsed.Options.count("--compress") ? parsed.Options.at("--compress") : "lzma";
+    if (form != "lzma" && form != "zlib") throw ToolError(ExitUsage, "--compress takes lzma or zlib, not " + form);
+    settings.Solid = form == "lzma";
     if (showProgress && !quiet)
         settings.Progress = [&err](std::size_t done, std::size_t total) {
             err << "\rcompressing " << done << "/" << total << " files" << (done == total ? "\n" : "") << std::flush;
@@ -194,7 +202,8 @@ int Build(const Arguments& parsed, std::ostream& out, std::ostream& err, bool sh
             << result.PieceCount << " files (" << result.CompressedPieces << " compressed, "
             << result.PieceCount - result.CompressedPieces << " stored), payload " << result.PayloadSize
             << " bytes in " << result.PayloadSectionSize << ", script " << result.ScriptSectionSize << "; "
-            << std::fixed << std::setprecision(2) << seconds << " s at level " << settings.Level << "\n";
+            << std::fixed << std::setprecision(2) << seconds << " s at level " << settings.Level
+            << (settings.Solid ? ", LZMA2" : ", zlib") << "\n";
         if (settings.CompareWithZlib) {
             const double saved = 100.0 * (static_cast<double>(result.ZlibInstallerSize) - static_cast<double>(result.InstallerSize)) /
                                  static_cast<double>(result.ZlibInstallerSize);
@@ -249,7 +258,7 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         if (help == CommandHelp.end()) throw ToolError(ExitUsage, "unknown command " + command + " (see mksetup --help)");
         std::vector<std::string> allowed;
         if (command == "build")
-            allowed = {"-o", "--stub", "--lang", "--jobs", "--level", "--compare-zlib", "--quiet", "--sign"};
+            allowed = {"-o", "--stub", "--lang", "--jobs", "--level", "--compress", "--compare-zlib", "--quiet", "--sign"};
         else if (command == "extract")
             allowed = {"-o"};
         else if (command == "manifest")
