@@ -24,6 +24,9 @@ the persistent wineserver and the X display). Options:
   --no-profile   skip the profiled runs (the first form's pair, under perf)
   --nice N       run the installers and this prefix's wineserver at this
                  priority (e.g. -5 on a machine busy with other work; root only)
+  --upgrade MB   the upgrade part: version 1 fresh, the same again, then a
+                 version with 5% of its files changed (repeatable; without
+                 --size only this part runs)
 """
 import argparse
 import filecmp
@@ -634,6 +637,112 @@ def measure_size(size, seed, runs, profile, prefix, close_delays=(), forms=("lzm
     return result
 
 
+# The share of files an upgrade changes, and how: every 20th file, half of
+# them with other bytes of the same size, half grown by 100 bytes.
+UPGRADE_EVERY = 20
+
+
+def make_upgrade_payload(v1_tree, v2_dir):
+    """Version 2: a copy of version 1 with every UPGRADE_EVERY-th file changed."""
+    tree = v2_dir / "payload"
+    if tree.exists():
+        shutil.rmtree(tree)
+    shutil.copytree(v1_tree, tree)
+    files = sorted(p for p in tree.rglob("*") if p.is_file())
+    changed = files[::UPGRADE_EVERY]
+    for index, path in enumerate(changed):
+        data = bytearray(path.read_bytes())
+        if index % 2 == 0:
+            for i in range(min(64, len(data))):
+                data[i] ^= 0xFF
+        else:
+            data += b"v2" * 50
+        path.write_bytes(bytes(data))
+    return tree, len(files), len(changed)
+
+
+def measure_upgrade(size_mb, seed, runs, prefix, form):
+    """Each installer: version 1 into a fresh folder, the same again, then
+    version 2 over it; ours and the peer alternate."""
+    base = WORK / f"upgrade{size_mb}"
+    dirs = {"v1": base / "v1", "v2": base / "v2"}
+    for folder in dirs.values():
+        folder.mkdir(parents=True, exist_ok=True)
+    payload1, summary = generate_payload(dirs["v1"], size_mb, seed)
+    payload2, file_count, changed = make_upgrade_payload(payload1, dirs["v2"])
+    summary2 = dict(summary, seed=f"{seed}-upgrade", bytes=sum(p.stat().st_size for p in payload2.rglob("*")
+                                                                if p.is_file()))
+    pack(dirs["v1"], summary)
+    pack(dirs["v2"], summary2)
+    payloads = {"v1": payload1, "v2": payload2}
+
+    load_before = os.getloadavg()[0]
+    clear_bench_folder(prefix)
+    check_room_for_installs(prefix, size_mb, runs)
+    steps = (("fresh", "v1"), ("same", "v1"), ("upgrade", "v2"))
+    samples = {kind: {step: [] for step, _ in steps} for kind in ("ours", "peer")}
+    for index in ["warmup"] + list(range(runs)):
+        order = ["ours", "peer"] if index == "warmup" or index % 2 == 0 else ["peer", "ours"]
+        for kind in order:
+            name = f"up-{kind}-{index}"
+            target = clear_target(prefix, name)
+            for step, version in steps:
+                os.sync()
+                installer = dirs[version] / f"{PAIRS[form][0 if kind == 'ours' else 1]}.exe"
+                measured = timed_wine([str(installer), "/S", f"/D=C:\\bench\\{name}"], f"{name}-{step}", prefix)
+                if measured["exit"] != 0:
+                    fail(f"{kind} {step} {index} ended with {measured['exit']}: {measured['stderr'].strip()[-500:]}")
+                check_install(target, payloads[version], exact=index == "warmup")
+                if index != "warmup":
+                    samples[kind][step].append(measured["wall_s"])
+        if index != "warmup":
+            log(f"upgrade run {index + 1}/{runs}: " + ", ".join(
+                f"{k} {'/'.join(f'{samples[k][s][-1]:.2f}' for s, _ in steps)} s" for k in ("ours", "peer")))
+    result = {"size_mb": size_mb, "form": form, "seed": seed, "runs": runs, "files": file_count, "changed": changed,
+              "payload": summary, "load": [load_before, os.getloadavg()[0]], "nice": PRIORITY,
+              "machine": machine_facts(),
+              "wall": {kind: {step: stats(values) for step, values in by_step.items()}
+                       for kind, by_step in samples.items()}}
+    (base / "results.json").write_text(json.dumps(result, indent=1))
+    return result
+
+
+def render_upgrade(r):
+    w = r["wall"]
+    form = r.get("form", "zlib")
+    lines = [f"## Upgrade: {r['size_mb']} MB payload, {form} form (seed {r['seed']})", ""]
+    lines.append(f"Version 1 ({r['files']:,} files) into a fresh folder, the same installer again over it, then "
+                 f"version 2, which changes {r['changed']:,} files ({r['changed'] / r['files']:.1%}: every "
+                 f"{UPGRADE_EVERY}th, half with other bytes of the same size, half 100 bytes longer), over that. "
+                 f"Both installers the same way, alternating, {r['runs']} measured runs after one warm-up "
+                 f"(checked byte for byte). Ours is {INSTALLERS[PAIRS[form][0]][2]}, the peer "
+                 f"{INSTALLERS[PAIRS[form][1]][2]}, which rewrites every file. Machine: {r['machine']['cpu']}, "
+                 f"{r['machine']['cores']} cores, {r['machine']['wine']}; load average {r['load'][0]:.1f} before and "
+                 f"{r['load'][1]:.1f} after (the machine is shared)"
+                 + (f"; installers and wineserver at priority {r['nice']}." if r.get("nice") else "."))
+    lines.append("")
+    lines.append("| step | ours min | ours median | ours max | peer min | peer median | peer max | ours / peer (median) |")
+    lines.append("|---|---:|---:|---:|---:|---:|---:|---:|")
+    labels = {"fresh": "fresh install", "same": "identical reinstall", "upgrade": "upgrade (5% changed)"}
+    for step, label in labels.items():
+        o, q = w["ours"][step], w["peer"][step]
+        lines.append(f"| {label} | {o['min']:.2f} s | {o['median']:.2f} s | {o['max']:.2f} s | {q['min']:.2f} s "
+                     f"| {q['median']:.2f} s | {q['max']:.2f} s | **{o['median'] / q['median']:.2f}** |")
+    lines.append("")
+    same = w["ours"]["same"]["median"] / w["peer"]["same"]["median"]
+    upgrade = w["ours"]["upgrade"]["median"] / w["peer"]["upgrade"]["median"]
+    # The solid form must decode its whole stream even for files it skips.
+    same_target, upgrade_target = (0.3, 0.4) if form == "zlib" else (0.6, 0.6)
+    lines.append(f"| target ({form} form) | ours | met |")
+    lines.append("|---|---:|---|")
+    lines.append(f"| identical reinstall at most {same_target} x the peer's | {same:.2f} | "
+                 f"{'yes' if same <= same_target else 'no'} |")
+    lines.append(f"| 5% upgrade at most {upgrade_target} x the peer's | {upgrade:.2f} | "
+                 f"{'yes' if upgrade <= upgrade_target else 'no'} |")
+    lines.append("")
+    return "\n".join(lines)
+
+
 def machine_facts():
     cpu = "unknown CPU"
     for line in Path("/proc/cpuinfo").read_text().splitlines():
@@ -860,16 +969,19 @@ def write_results(new_sections, path=RESULTS):
     notes = ""
     if path.is_file():
         text = path.read_text()
-        for match in re.finditer(r"<!-- size (\w+) -->\n(.*?)<!-- end size \1 -->", text, re.S):
-            sections[match.group(1)] = match.group(2)
+        for match in re.finditer(r"<!-- (size|upgrade) (\w+) -->\n(.*?)<!-- end \1 \2 -->", text, re.S):
+            key = match.group(2) if match.group(1) == "size" else f"upgrade {match.group(2)}"
+            sections[key] = match.group(3)
         match = re.search(r"<!-- notes -->.*?<!-- end notes -->\n", text, re.S)
         notes = match.group(0) if match else ""
     sections.update({str(k): v for k, v in new_sections.items()})
     body = [HEADER]
     if notes:
         body.append(notes)
-    for size in sorted(sections, key=section_order):
-        body.append(f"<!-- size {size} -->\n{sections[size].rstrip()}\n<!-- end size {size} -->\n")
+    for key in sorted(sections, key=section_order):
+        kind, _, name = key.rpartition(" ")
+        kind = kind or "size"
+        body.append(f"<!-- {kind} {name} -->\n{sections[key].rstrip()}\n<!-- end {kind} {name} -->\n")
     path.write_text("\n".join(body))
 
 
@@ -903,8 +1015,10 @@ def hold_desktop():
 def section_order(key):
     """The real payload first, then the sizes; each measured with the desktop
     held right after its plain section."""
-    base, _, held = str(key).partition("_")
-    return (base != REAL, int(base) if base.isdigit() else 0, held)
+    key = str(key)
+    upgrade = key.startswith("upgrade ")
+    base, _, held = key.removeprefix("upgrade ").partition("_")
+    return (upgrade, base != REAL, int(base) if base.isdigit() else 0, held)
 
 
 def measure_all(args, sizes, forms, prefix):
@@ -917,6 +1031,14 @@ def measure_all(args, sizes, forms, prefix):
         sections[key] = render_size(result) + "\n"
         write_results(sections)
         print(sections[key])
+    for size in args.upgrade:
+        for form in forms:
+            log(f"== upgrade, {size} MB, {form} form")
+            result = measure_upgrade(size, args.seed, args.runs, prefix, form)
+            key = f"upgrade {size}{form}"
+            sections[key] = render_upgrade(result) + "\n"
+            write_results(sections)
+            print(sections[key])
 
 
 def main():
@@ -929,8 +1051,10 @@ def main():
     parser.add_argument("--hold-desktop", action="store_true")
     parser.add_argument("--nice", type=int, default=0)
     parser.add_argument("--close-delay", type=int, action="append", default=[])
+    parser.add_argument("--upgrade", type=int, action="append", default=[],
+                        help="payload size in MB of the upgrade part (repeatable)")
     args = parser.parse_args()
-    sizes = args.size or [300]
+    sizes = args.size or ([] if args.upgrade else [300])
     if args.runs < 1:
         fail("--runs must be at least 1")
     forms = tuple(f for f in re.split(r"[ ,]+", args.forms) if f)

@@ -4,10 +4,12 @@
 # persistent wineserver. `make bench` installs the dependencies and builds the
 # project (dist/linux/mksetup, dist/win64/Setup.exe) first.
 #   BENCH_SIZES="50 300"  payload sizes in MB, or "real" for 100 MB of Wine's
-#                         64-bit Windows DLLs (default "real 3 50 300")
+#                         64-bit Windows DLLs (default "real 3 50 300"; "" skips them)
 #   BENCH_FORMS="zlib"    payload forms installed and compared, each against
 #                         NSIS in the same form (default "lzma zlib"); every
 #                         form is packed, and its packing timed, anyway
+#   BENCH_UPGRADE=50      payload sizes in MB of the upgrade part, run in each
+#                         of BENCH_FORMS (default 50; "" skips it)
 #   BENCH_CLOSE_DELAYS="0 1"  ms per close of a written file under the simulated
 #                         scanner (default "0 1"; 0 is the plain run)
 #   BENCH_RUNS=5          measured runs per installer after the warm-up
@@ -39,8 +41,9 @@ python3 -m unittest discover -s bench/tests -q 2>/dev/null ||
   { python3 -m unittest discover -s bench/tests; exit 1; }
 
 args=(--seed "${BENCH_SEED:-1}" --runs "${BENCH_RUNS:-5}")
-for size in ${BENCH_SIZES:-real 3 50 300}; do args+=(--size "$size"); done
+for size in ${BENCH_SIZES-real 3 50 300}; do args+=(--size "$size"); done
 args+=(--forms "${BENCH_FORMS:-lzma zlib}")
+for size in ${BENCH_UPGRADE-50}; do args+=(--upgrade "$size"); done
 for delay in ${BENCH_CLOSE_DELAYS:-0 1}; do args+=(--close-delay "$delay"); done
 [ "${BENCH_PROFILE:-1}" = 0 ] && args+=(--no-profile)
 [ "${BENCH_HOLD_DESKTOP:-0}" = 1 ] && args+=(--hold-desktop)

@@ -43,5 +43,8 @@ for size in 48 32 24 16; do
   convert "$work/icon256.png" -filter Lanczos -resize ${size}x${size} -unsharp 0x0.6 "$work/icon$size.png"
 done
 convert "$work/icon16.png" "$work/icon24.png" "$work/icon32.png" "$work/icon48.png" \
-  "$work/icon256.png" -depth 8 -type TrueColorAlpha "$out/setup.ico"
+  "$work/icon256.png" -depth 8 -type TrueColorAlpha "$work/setup.ico"
+# ImageMagick stores the small sizes as uncompressed bitmaps; the icon is in
+# every installer, so each picture is stored as PNG instead (same pixels).
+"$root/scripts/ico-png-entries.py" "$work/setup.ico" "$out/setup.ico"
 echo "wrote $out/background.jpg and $out/setup.ico"

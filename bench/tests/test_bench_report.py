@@ -71,7 +71,7 @@ class ResultsFile(unittest.TestCase):
         with tempfile.TemporaryDirectory() as folder:
             path = Path(folder) / "results.md"
             bench.write_results({300: "## 300 first\n", "50_desktop": "## 50 held\n", 50: "## 50 first\n",
-                                 "real": "## real\n"}, path)
+                                 "real": "## real\n", "upgrade 50zlib": "## upgrade 50\n"}, path)
             text = path.read_text()
             path.write_text(text.replace("<!-- size 50 -->",
                                          "<!-- notes -->\nhand-written\n<!-- end notes -->\n\n<!-- size 50 -->", 1))
@@ -89,6 +89,8 @@ class ResultsFile(unittest.TestCase):
             self.assertLess(text.index("## real"), text.index("## 50 third"), "the real payload first")
             self.assertLess(text.index("## 50 third"), text.index("## 50 held"), "a held-desktop run after its size")
             self.assertLess(text.index("## 50 held"), text.index("## 300 first"))
+            self.assertLess(text.index("## 300 first"), text.index("## upgrade 50"), "the upgrade parts last")
+            self.assertEqual(text.count("<!-- upgrade 50zlib -->"), 1, "the upgrade part is a section of its own")
 
 
 class Rendering(unittest.TestCase):

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/exit_codes.h"
+#include "engine/upgrade_check.h"
 #include "util/text_compare.h"
 
 TEngineState Engine;
@@ -10,6 +11,7 @@ TEngineState Engine;
 void ResetEngineState()
 {
     Engine = TEngineState();
+    SetUnchangedFiles({});
     ResetFailures();
 }
 

@@ -30,6 +30,7 @@ struct TEngineState {
     bool UninstallMode = false;
     std::vector<std::string> CreatedFolders;    // sorted ascending, letter case ignored, no duplicates
     std::vector<std::string> WrittenFiles;      // in writing order, duplicates kept
+    std::vector<std::string> KeptFiles;         // existing files that "saveifnotexists" left alone
     std::vector<std::string> UninstallInfo;     // "UninstallKey=..." and "Lng=..." lines
     std::string UninstallerPath;
 };

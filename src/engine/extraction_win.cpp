@@ -12,6 +12,7 @@
 #include "engine/piece_prefetch.h"
 #include "engine/placeholders.h"
 #include "engine/run_log.h"
+#include "engine/upgrade_check.h"
 #include "util/ansi_strings.h"
 #include "util/case_key.h"
 #include "util/file_replace.h"
@@ -126,9 +127,25 @@ bool SaveCommand(const TParams& params, TPayload& payload, bool keepExisting)
     // The payload has moved on already, so a kept file does not shift the next piece.
     // A kept file written earlier in this run counts once it is in place.
     if (keepExisting && !SettleEarlierWrite(name)) return false;
-    const bool kept = keepExisting && FileExists(name);
-    if (kept) RunLogFile(name, "kept");
-    const bool result = kept ? true : WriteWholeFile(name, piece.Data, piece.Size, keepExisting);
+    bool result = true;
+    const bool unchanged = !keepExisting && TakeUnchangedFile(name);
+    if (piece.Skipped && !unchanged) { // never so: both come from the same check
+        AddError("data error in " + name);
+        return false;
+    }
+    if (unchanged) {
+        // Its bytes are those of the piece: not written, but removed with the
+        // rest, and its folder recorded as a write would.
+        EnsureFolder(FolderPartOf(name));
+        RunLogFile(name, "unchanged");
+        RecordWrittenSize(name, static_cast<std::uint64_t>(PieceRequestOf(params).OrigLen));
+        Engine.WrittenFiles.push_back(name);
+    } else if (keepExisting && FileExists(name)) {
+        RunLogFile(name, "kept");
+        Engine.KeptFiles.push_back(name); // the user's now: an earlier list's entry is dropped
+    } else {
+        result = WriteWholeFile(name, piece.Data, piece.Size, keepExisting);
+    }
     if (Engine.MainProgram.empty() && LowerCaseExtension(name) == ".exe") Engine.MainProgram = name;
     return result;
 }

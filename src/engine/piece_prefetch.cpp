@@ -40,18 +40,24 @@ TPiecePrefetch::~TPiecePrefetch()
 
 void TPiecePrefetch::Run()
 {
-    for (const TPieceRequest& request : requests_) {
+    for (std::size_t piece = 0; piece < requests_.size(); ++piece) {
+        const TPieceRequest& request = requests_[piece];
         std::size_t index = 0;
+        bool skip = false;
         {
             std::lock_guard<WorkerLock> lock(mutex_);
             changed_.Wait(mutex_, [&] { return stopping_ || ready_ < slots_.size(); });
             if (stopping_) return;
             index = (first_ + ready_) % slots_.size();
+            skip = piece < skip_.size() && skip_[piece];
         }
         // The slot is this thread's alone until ready_ counts it.
         TSlot& slot = slots_[index];
         slot = TSlot();
-        if (!Prepare(request, slot)) return;
+        if (skip)
+            PassOver(request, slot);
+        else if (!Prepare(request, slot))
+            return;
         {
             std::lock_guard<WorkerLock> lock(mutex_);
             ++ready_;
@@ -109,6 +115,36 @@ bool TPiecePrefetch::Prepare(const TPieceRequest& request, TSlot& slot)
         slot.Raised = std::current_exception();
     }
     return true;
+}
+
+void TPiecePrefetch::PassOver(const TPieceRequest& request, TSlot& slot)
+{
+    slot.ErrorStart = PieceRequestError(request, payload_);
+    if (slot.ErrorStart) return;
+    try {
+        // The payload stream is one stream: its bytes are still read, in
+        // pieces of a bounded buffer, but a compressed piece is not inflated.
+        compressed_.resize(64 * 1024);
+        for (std::size_t left = request.Length(); left > 0;) {
+            const std::size_t count = left < compressed_.size() ? left : compressed_.size();
+            if (TakePayloadPieceInto(payload_, &compressed_[0], count) < count) {
+                slot.ErrorStart = "data error in ";
+                return;
+            }
+            left -= count;
+        }
+        slot.Skipped = true;
+    } catch (...) {
+        slot.Raised = std::current_exception();
+    }
+}
+
+void TPiecePrefetch::SkipPieces(const std::vector<std::size_t>& pieces)
+{
+    std::lock_guard<WorkerLock> lock(mutex_);
+    skip_.assign(requests_.size(), 0);
+    for (std::size_t piece : pieces)
+        if (piece < skip_.size()) skip_[piece] = 1;
 }
 
 bool TPiecePrefetch::WaitForRoom(std::size_t size, TSlot& slot, char*& room)
@@ -197,6 +233,7 @@ TPieceView TPiecePrefetch::Next()
     view.Data = slot.InRing ? ring_.get() + slot.Offset : slot.Large.data();
     view.Size = slot.Size;
     view.ErrorStart = slot.ErrorStart;
+    view.Skipped = slot.Skipped;
     return view;
 }
 

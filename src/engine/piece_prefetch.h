@@ -22,6 +22,7 @@ struct TPieceView {
     const char* Data = nullptr;
     std::size_t Size = 0;
     const char* ErrorStart = nullptr; // "data error in " and the like; nullptr on success
+    bool Skipped = false;             // passed over undecoded, as SkipPieces asked; no data
 };
 
 class TPiecePrefetch {
@@ -46,6 +47,11 @@ public:
     // command: a data error, as an exhausted payload gives.
     TPieceView Next();
 
+    // The pieces of these numbers (counted from 0 over the commands that
+    // consume the payload) are passed over without being decoded, when they
+    // are not prepared yet: their files are not written.
+    void SkipPieces(const std::vector<std::size_t>& pieces);
+
 private:
     struct TSlot {
         std::size_t Size = 0;
@@ -56,12 +62,15 @@ private:
         std::string Large;
         std::size_t LargeCharge = 0;
         const char* ErrorStart = nullptr;
+        bool Skipped = false;
         std::exception_ptr Raised;
     };
 
     void Run();
     // False when stopping.
     bool Prepare(const TPieceRequest& request, TSlot& slot);
+    // Moves the payload past the piece, keeping nothing of it.
+    void PassOver(const TPieceRequest& request, TSlot& slot);
     // Room for size bytes: in the ring, or in slot.Large. False when stopping.
     bool WaitForRoom(std::size_t size, TSlot& slot, char*& room);
     void Release(TSlot& slot);
@@ -81,6 +90,7 @@ private:
     std::size_t first_ = 0, ready_ = 0; // slots in use: the oldest, how many
     bool given_ = false;                // the oldest is the one Next gave last
     bool finished_ = false;
+    std::vector<char> skip_; // by piece number
     bool stopping_ = false;
     WorkerThread thread_;
 };

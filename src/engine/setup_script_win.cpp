@@ -18,6 +18,7 @@
 #include "engine/piece_prefetch.h"
 #include "engine/run_log.h"
 #include "engine/script_actions.h"
+#include "engine/upgrade_check.h"
 #include "util/exception.h"
 #include "util/win_handles.h"
 
@@ -101,6 +102,12 @@ TPayload OpenPayload(const TSectionPart& container, std::uint64_t position, std:
     return payload;
 }
 
+bool IsPieceLine(const std::string& line)
+{
+    const TScriptAction action = LineAction(SplitCommaText(line));
+    return action == TScriptAction::Save || action == TScriptAction::SaveIfNotExists;
+}
+
 } // namespace
 
 void ReportError(const std::string& message)
@@ -182,9 +189,16 @@ bool RunSetupScript(bool pathOnly)
         // block, also by an exception, finishes every one of them.
         std::optional<TDeferredCloses> closes;
         if (!pathOnly) closes.emplace();
+        SetUnchangedFiles({});
+        bool checked = pathOnly;
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const std::string& line = lines[i];
             if (pathOnly && CommandAction(line) != "path") continue;
+            // Nothing is written unless every file to be replaced can be.
+            if (!checked && IsPieceLine(line)) {
+                checked = true;
+                if (!CheckBeforeFirstWrite(lines, i, payload)) break;
+            }
             ran.push_back(i);
             const bool succeeded = ExecuteCommand(line, payload);
             RunLogCommand(line, succeeded);

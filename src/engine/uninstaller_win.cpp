@@ -7,6 +7,7 @@
 #include "container/sections.h"
 #include "container/zlib_wrapper.h"
 #include "engine/commands.h"
+#include "engine/earlier_installation.h"
 #include "engine/engine_state.h"
 #include "engine/exit_codes.h"
 #include "engine/extraction.h"
@@ -80,7 +81,14 @@ bool BuildUninstaller()
 {
     if (Engine.UninstallerPath.empty() || OwnImagePart.empty()) return true;
     SetListValue(Engine.UninstallInfo, "Lng", Engine.LanguageCode);
-    const std::string list = BuildUninstallListText(Engine.UninstallInfo, Engine.WrittenFiles, Engine.CreatedFolders);
+    // Files of the installation this one replaces stay listed while they exist.
+    const TCarriedEntries carried =
+        CarriedEntries(UninstallListOfFile(Engine.UninstallerPath), Engine.WrittenFiles, Engine.KeptFiles,
+                       Engine.UninstallerPath, FileExists);
+    std::vector<std::string> files = Engine.WrittenFiles;
+    files.insert(files.end(), carried.Files.begin(), carried.Files.end());
+    for (const std::string& folder : carried.Folders) AddCreatedFolder(folder);
+    const std::string list = BuildUninstallListText(Engine.UninstallInfo, files, Engine.CreatedFolders);
     std::string sections = MakeSection(SectionBeginningMark, std::string());
     if (!Engine.LanguageFileText.empty()) sections += MakeSection(SectionSetupLng, Engine.LanguageFileText);
     sections += MakeSection(SectionUninst, CompressString(list, LevelDefault));

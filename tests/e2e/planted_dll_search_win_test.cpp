@@ -15,7 +15,7 @@
 namespace {
 
 const char* const PlantedNames[] = {"version.dll", "uxtheme.dll", "dwmapi.dll",  "cryptbase.dll",
-                                    "userenv.dll", "comctl32.dll", "shfolder.dll", "riched20.dll"};
+                                    "userenv.dll", "comctl32.dll", "shfolder.dll", "riched20.dll", "bcrypt.dll"};
 const std::string UninstallList = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 std::string MarkerDll()

@@ -85,6 +85,27 @@ TEST(PiecePrefetch, GivesWhatCuttingOneAfterAnotherGivesWhateverTheLimits)
     }
 }
 
+TEST(PiecePrefetch, SkippedPiecesArePassedOverAndTheRestStaysInPlace)
+{
+    const TScript script = MixedScript();
+    TPayload payload;
+    payload.Data = script.Payload;
+    // One slot: piece 1 cannot be prepared before piece 0 is taken, so
+    // asking now is in time for it. Piece 2 (zero size) keeps its error.
+    TPayload prefetched = PrefetchPieces(script.Lines, std::move(payload), {64, 1, 1});
+    prefetched.Prefetch->SkipPieces({1, 2});
+    const std::vector<TCutPiece> cuts = CutOneAfterAnother(script);
+    const TPieceView first = prefetched.Prefetch->Next();
+    EXPECT_EQ(std::string(first.Data, first.Size), cuts[0].Piece);
+    const TPieceView skipped = prefetched.Prefetch->Next();
+    EXPECT_TRUE(skipped.Skipped && skipped.Size == 0 && !skipped.ErrorStart);
+    const TPieceView zero = prefetched.Prefetch->Next();
+    EXPECT_EQ(ErrorOf(zero), "OrigLen is 0 in ");
+    const TPieceView small = prefetched.Prefetch->Next();
+    EXPECT_FALSE(small.Skipped);
+    EXPECT_EQ(std::string(small.Data, small.Size), cuts[3].Piece) << "the payload moved on by the skipped piece";
+}
+
 TEST(PiecePrefetch, ManySmallPiecesGoRoundTheRingUnchanged)
 {
     std::vector<std::string> lines;

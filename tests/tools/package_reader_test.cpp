@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "mksetup/sha256.h"
 #include "mksetup/tool_error.h"
 #include "support/test_support.h"
 
@@ -37,8 +38,9 @@ TEST(PackageReader, ErrorsNameTheFileTheLineAndTheProblem)
         {"action=copy,Source=a.txt,Filename=*PgmPath*\\a.txt", "unknown action \"copy\""},
         {"action=Save,Source=a.txt,Filename=*PgmPath*\\a.txt", "unknown action \"Save\""},
         {"action=save,Source=a.txt,\"Filename=*PgmPath*\\a b.txt", "unbalanced quote"},
-        {"action=save,OrigLen=5,Source=a.txt,Filename=*PgmPath*\\a.txt", "OrigLen and ComprLen"},
-        {"action=save,Source=a.txt,comprlen=5,Filename=*PgmPath*\\a.txt", "OrigLen and ComprLen"},
+        {"action=save,OrigLen=5,Source=a.txt,Filename=*PgmPath*\\a.txt", "OrigLen, ComprLen and Hash"},
+        {"action=save,Source=a.txt,comprlen=5,Filename=*PgmPath*\\a.txt", "OrigLen, ComprLen and Hash"},
+        {"action=save,Source=a.txt,HASH=00,Filename=*PgmPath*\\a.txt", "OrigLen, ComprLen and Hash"},
         {"action=save,Filename=*PgmPath*\\a.txt", "Source= is missing"},
         {"action=save,Source=a.txt", "Filename= is missing"},
         {"action=save,Source=a.txt,Filename=x,Compress=maybe", "Compress=maybe"},
@@ -73,6 +75,16 @@ TEST(PackageReader, SaveLinesCarrySizesInsteadOfSourceAndOtherLinesStayAsWritten
     EXPECT_FALSE(piece.MayCompress) << "Compress=NO forces a stored piece";
     EXPECT_EQ(PieceScriptLine(piece, 10, 0), "Action=save,OrigLen=10,Filename=*PgmPath*\\Morvane.exe");
     EXPECT_EQ(PieceScriptLine(piece, 10, 7), "Action=save,OrigLen=10,ComprLen=7,Filename=*PgmPath*\\Morvane.exe");
+    EXPECT_EQ(PieceScriptLine(piece, 10, 0, "AB12"), "Action=save,OrigLen=10,Filename=*PgmPath*\\Morvane.exe,Hash=AB12");
+}
+
+TEST(PackageReader, FileHashesAreSha256)
+{
+    // FIPS 180-4's examples: one block, two blocks, many.
+    EXPECT_EQ(Sha256Hex("abc"), "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD");
+    EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248D6A61D20638B8E5C026930C3E6039A33CE45964FF2167F6ECEDD419DB06C1");
+    EXPECT_EQ(Sha256Hex(std::string(1000000, 'a')), "CDC76E5C9914FB9281A1C7E284D73E67F1809A48A497200E046D39CCC7112CD0");
 }
 
 TEST(PackageReader, SourcePathsTakeBothSlashesRelativeToThePackageFolder)

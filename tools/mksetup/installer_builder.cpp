@@ -18,6 +18,7 @@
 #include "mksetup/output_file.h"
 #include "mksetup/mapped_file.h"
 #include "mksetup/payload_stream.h"
+#include "mksetup/sha256.h"
 #include "mksetup/temporary_files.h"
 #include "mksetup/tool_error.h"
 #include "mksetup/xz_streams.h"
@@ -34,6 +35,7 @@ struct PieceSizes {
     std::size_t OrigLen = 0;
     std::size_t ComprLen = 0;     // 0 when stored
     std::size_t ZlibComprLen = 0; // the same with zlib level 9 (CompareWithZlib)
+    std::string Hash;             // SHA-256 of the file, hexadecimal
 };
 
 // Counts the size of one zlib level 9 stream fed in parts.
@@ -74,7 +76,7 @@ std::string ScriptText(const Package& package, const std::vector<PieceSizes>& si
             script += line.Text;
         } else {
             const PieceSizes& piece = sizes[k++];
-            script += PieceScriptLine(line, piece.OrigLen, zlib ? piece.ZlibComprLen : piece.ComprLen);
+            script += PieceScriptLine(line, piece.OrigLen, zlib ? piece.ZlibComprLen : piece.ComprLen, piece.Hash);
         }
         script += "\r\n";
     }
@@ -134,11 +136,12 @@ std::vector<PieceSizes> SpoolPieces(const Package& package, const BuildSettings&
         if (compressed.size() >= data.size()) std::string().swap(compressed);
         if (zlibCompressed.size() >= data.size()) std::string().swap(zlibCompressed);
         const std::size_t origLen = data.size();
+        std::string hash = Sha256Hex(data);
         if (!compressed.empty() && !zlibPayload) std::string().swap(data);
         const std::size_t held = data.capacity() + compressed.capacity() + zlibCompressed.capacity();
         return {[&, index, origLen, data = std::move(data), compressed = std::move(compressed),
-                 zlibCompressed = std::move(zlibCompressed)]() {
-            sizes[index] = {origLen, compressed.size(), zlibCompressed.size()};
+                 zlibCompressed = std::move(zlibCompressed), hash = std::move(hash)]() {
+            sizes[index] = {origLen, compressed.size(), zlibCompressed.size(), hash};
             StopIfInterrupted();
             const std::string& carried = compressed.empty() ? data : compressed;
             spool.Append(carried.data(), carried.size());

@@ -147,8 +147,9 @@ void ReadLine(const std::string& origin, const std::string& line, const fs::path
         package.Lines.push_back(std::move(kept));
         return;
     }
-    if (HasParam(items, "OrigLen") || HasParam(items, "ComprLen"))
-        Fail(origin, "OrigLen and ComprLen are written by the packer; give Source= instead");
+    // A Hash= of the author's would outlive the file it was taken from.
+    if (HasParam(items, "OrigLen") || HasParam(items, "ComprLen") || HasParam(items, "Hash"))
+        Fail(origin, "OrigLen, ComprLen and Hash are written by the packer; give Source= instead");
     if (!HasParam(items, "Source") || ParamValue(items, "Source").empty()) Fail(origin, "Source= is missing");
     if (isSaveDir) {
         ExpandSaveDir(origin, items, packageFolder, package);
@@ -196,11 +197,13 @@ std::string ReadPieceData(const PackageLine& piece)
     return data;
 }
 
-std::string PieceScriptLine(const PackageLine& piece, std::size_t origLen, std::size_t comprLen)
+std::string PieceScriptLine(const PackageLine& piece, std::size_t origLen, std::size_t comprLen,
+                            const std::string& hash)
 {
     TParams items = piece.Items;
     std::vector<std::string> sizes = {"OrigLen=" + std::to_string(origLen)};
     if (comprLen > 0) sizes.push_back("ComprLen=" + std::to_string(comprLen));
     items.insert(items.begin() + static_cast<std::ptrdiff_t>(piece.ActionIndex) + 1, sizes.begin(), sizes.end());
+    if (!hash.empty()) items.push_back("Hash=" + hash);
     return JoinCommaText(items);
 }

@@ -35,5 +35,8 @@ Package ReadPackage(const std::string& packageFile);
 std::string ReadPieceData(const PackageLine& piece);
 
 // A piece's script line: its items with OrigLen (and ComprLen for a
-// compressed piece) right behind the action, each item quoted where needed.
-std::string PieceScriptLine(const PackageLine& piece, std::size_t origLen, std::size_t comprLen);
+// compressed piece) right behind the action, and Hash= with the file's SHA-256
+// (when given) at the end, each item quoted where needed. An installer skips a
+// file whose bytes on disk have that hash; older installers ignore the item.
+std::string PieceScriptLine(const PackageLine& piece, std::size_t origLen, std::size_t comprLen,
+                            const std::string& hash = std::string());
