@@ -710,7 +710,8 @@ def measure_upgrade(size_mb, seed, runs, prefix, form):
 def render_upgrade(r):
     w = r["wall"]
     form = r.get("form", "zlib")
-    lines = [f"## Upgrade: {r['size_mb']} MB payload, {form} form (seed {r['seed']})", ""]
+    held = ", Wine's desktop held open" if r.get("desktop_held") else ""
+    lines = [f"## Upgrade: {r['size_mb']} MB payload, {form} form (seed {r['seed']}){held}", ""]
     lines.append(f"Version 1 ({r['files']:,} files) into a fresh folder, the same installer again over it, then "
                  f"version 2, which changes {r['changed']:,} files ({r['changed'] / r['files']:.1%}: every "
                  f"{UPGRADE_EVERY}th, half with other bytes of the same size, half 100 bytes longer), over that. "
@@ -1035,7 +1036,8 @@ def measure_all(args, sizes, forms, prefix):
         for form in forms:
             log(f"== upgrade, {size} MB, {form} form")
             result = measure_upgrade(size, args.seed, args.runs, prefix, form)
-            key = f"upgrade {size}{form}"
+            result["desktop_held"] = args.hold_desktop
+            key = f"upgrade {size}{form}" + ("_desktop" if args.hold_desktop else "")
             sections[key] = render_upgrade(result) + "\n"
             write_results(sections)
             print(sections[key])
