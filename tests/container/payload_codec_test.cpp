@@ -9,6 +9,7 @@
 
 #include "container/payload_codec.h"
 #include "container/zlib_wrapper.h"
+#include "container/decompression_failure.h"
 #include "support/test_support.h"
 
 namespace {
@@ -52,17 +53,6 @@ std::string DecodeAll(const std::string& section, std::size_t step, unsigned thr
     while (std::size_t got = stream->Read(&buffer[0], buffer.size())) result.append(buffer, 0, got);
     EXPECT_TRUE(stream->AtEnd());
     return result;
-}
-
-template <typename Action>
-std::string FailureOf(Action action)
-{
-    try {
-        action();
-    } catch (const EZDecompressionError& error) {
-        return std::string(error.what()) + " " + std::to_string(error.ErrorCode);
-    }
-    return "";
 }
 
 } // namespace

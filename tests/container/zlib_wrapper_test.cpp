@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "container/decompression_failure.h"
 #include "support/test_support.h"
 
 namespace {
@@ -147,18 +148,6 @@ std::string InflateInReads(const std::string& compressed, std::size_t sourceStep
     }
     EXPECT_TRUE(stream.AtEnd());
     return result;
-}
-
-// The text and code a decompression raises, "" when it raises nothing.
-template <typename Action>
-std::string FailureOf(Action action)
-{
-    try {
-        action();
-    } catch (const EZDecompressionError& error) {
-        return std::string(error.what()) + " " + std::to_string(error.ErrorCode);
-    }
-    return "";
 }
 
 } // namespace
