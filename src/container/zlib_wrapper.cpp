@@ -13,11 +13,9 @@ const char* const ZLibErrorTexts[10] = {
     "data error",      "insufficient memory", "buffer error", "incompatible version", "",
 };
 
-namespace {
-
-// The stream interface version the wrapper was written against; zlib accepts
-// any library whose version starts with the same digit.
 const char* const ZLibInterfaceVersion = "1.2.3";
+
+namespace {
 
 const char* ErrorTextOf(int code)
 {
@@ -147,39 +145,6 @@ std::string DecompressString(const std::string& data, std::size_t expectedSize)
     const std::uint64_t believable = std::min<std::uint64_t>(data.size() * 64ull + (1u << 20), INT_MAX);
     const std::uint64_t estimate = std::min<std::uint64_t>(expectedSize, believable);
     return DecompressBuffer(data.data(), static_cast<int>(data.size()), static_cast<int>(estimate));
-}
-
-struct TPieceInflater::TState {
-    z_stream Stream;
-    bool Ready = false;
-};
-
-TPieceInflater::TPieceInflater() : state_(std::make_unique<TState>())
-{
-    std::memset(&state_->Stream, 0, sizeof(state_->Stream));
-    state_->Ready =
-        inflateInit_(&state_->Stream, ZLibInterfaceVersion, static_cast<int>(sizeof(z_stream))) == Z_OK;
-}
-
-TPieceInflater::~TPieceInflater()
-{
-    if (state_->Ready) inflateEnd(&state_->Stream);
-}
-
-bool TPieceInflater::Inflate(const char* data, std::size_t size, char* out, std::size_t capacity,
-                             std::size_t& produced)
-{
-    produced = 0;
-    z_stream& stream = state_->Stream;
-    if (!state_->Ready || size == 0 || size > UINT_MAX || capacity > UINT_MAX || inflateReset(&stream) != Z_OK)
-        return false;
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
-    stream.avail_in = static_cast<uInt>(size);
-    stream.next_out = reinterpret_cast<Bytef*>(out);
-    stream.avail_out = static_cast<uInt>(capacity);
-    if (inflate(&stream, Z_FINISH) != Z_STREAM_END) return false;
-    produced = capacity - stream.avail_out;
-    return true;
 }
 
 struct TInflateStream::TState {

@@ -19,6 +19,9 @@ extern const signed char CompressionLevels[4];
 
 // Indexed by 2 minus the zlib result code.
 extern const char* const ZLibErrorTexts[10];
+// The stream interface version the wrapper was written against; zlib accepts
+// any library whose version starts with the same digit.
+extern const char* const ZLibInterfaceVersion;
 
 class EZLibError : public Exception {
 public:
@@ -49,27 +52,6 @@ std::string DecompressString(const std::string& data);
 // is right spares growing the result (a wrong one only costs the growing, and
 // one beyond what the data can inflate to is not believed).
 std::string DecompressString(const std::string& data, std::size_t expectedSize);
-
-// Inflates whole zlib streams one after the other into memory the caller
-// gives, with one inflate state kept for all of them: a second thread that
-// inflates many small pieces then takes nothing from the heap per piece.
-class TPieceInflater {
-public:
-    TPieceInflater();
-    ~TPieceInflater();
-    TPieceInflater(const TPieceInflater&) = delete;
-    TPieceInflater& operator=(const TPieceInflater&) = delete;
-
-    // True when data holds a whole stream (bytes behind its end are ignored)
-    // whose result fits into capacity bytes at out; produced tells how many
-    // it wrote. False for anything else, damage included: DecompressString
-    // then gives the result or the failure.
-    bool Inflate(const char* data, std::size_t size, char* out, std::size_t capacity, std::size_t& produced);
-
-private:
-    struct TState;
-    std::unique_ptr<TState> state_;
-};
 
 // Return code unchanged when it is 0 or above; raise otherwise.
 int CheckCompressionResult(int code);

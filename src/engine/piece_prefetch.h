@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "container/piece_inflater.h"
 #include "container/zlib_wrapper.h"
 #include "engine/commands.h"
 #include "engine/extraction.h"
