@@ -92,8 +92,7 @@ bool TPiecePrefetch::Prepare(const TPieceRequest& request, TSlot& slot)
         // compressed bytes are not held while it waits.
         const std::size_t stated = static_cast<std::size_t>(request.OrigLen);
         if (!WaitForRoom(stated, slot, room)) return false;
-        std::string largeInput; // beyond the ring's half a block of its own, not kept
-        std::string& input = length <= limits_.RingSize / 2 ? compressed_ : largeInput;
+        std::string& input = length <= limits_.RingSize / 2 ? compressed_ : largeCompressed_;
         input.resize(length);
         if (TakePayloadPieceInto(payload_, &input[0], length) < length) {
             slot.ErrorStart = "data error in ";
@@ -160,6 +159,7 @@ bool TPiecePrefetch::WaitForRoom(std::size_t size, TSlot& slot, char*& room)
             if (stopping_) return false;
             largeHeld_ += size;
             slot.LargeCharge = size;
+            TakeSpare(size, slot);
         }
         slot.Large.resize(size);
         room = &slot.Large[0];
@@ -208,14 +208,43 @@ void TPiecePrefetch::Release(TSlot& slot)
     largeHeld_ -= slot.LargeCharge;
 }
 
+void TPiecePrefetch::TakeSpare(std::size_t size, TSlot& slot)
+{
+    std::size_t best = spare_.size();
+    for (std::size_t i = 0; i < spare_.size(); ++i)
+        if (spare_[i].capacity() >= size && (best == spare_.size() || spare_[i].capacity() < spare_[best].capacity()))
+            best = i;
+    if (best == spare_.size()) return;
+    slot.Large.swap(spare_[best]);
+    spare_.erase(spare_.begin() + static_cast<std::ptrdiff_t>(best));
+}
+
+void TPiecePrefetch::KeepSpare(std::string block, std::vector<std::string>& dropped)
+{
+    if (block.capacity() == 0) return;
+    spare_.push_back(std::move(block));
+    std::size_t kept = 0;
+    for (const std::string& spare : spare_) kept += spare.capacity();
+    // The smallest go first: a large block serves more pieces.
+    while (kept > limits_.LargeBudget && !spare_.empty()) {
+        std::size_t smallest = 0;
+        for (std::size_t i = 1; i < spare_.size(); ++i)
+            if (spare_[i].capacity() < spare_[smallest].capacity()) smallest = i;
+        kept -= spare_[smallest].capacity();
+        dropped.push_back(std::move(spare_[smallest]));
+        spare_.erase(spare_.begin() + static_cast<std::ptrdiff_t>(smallest));
+    }
+}
+
 TPieceView TPiecePrefetch::Next()
 {
-    std::string done; // a large piece is freed outside the lock
+    std::vector<std::string> dropped; // blocks beyond the spares' budget are freed outside the lock
     std::lock_guard<WorkerLock> lock(mutex_);
     if (given_) {
         TSlot& slot = slots_[first_];
         Release(slot);
-        done.swap(slot.Large);
+        KeepSpare(std::move(slot.Large), dropped);
+        slot.Large = std::string();
         first_ = (first_ + 1) % slots_.size();
         --ready_;
         given_ = false;

@@ -75,6 +75,11 @@ private:
     // Room for size bytes: in the ring, or in slot.Large. False when stopping.
     bool WaitForRoom(std::size_t size, TSlot& slot, char*& room);
     void Release(TSlot& slot);
+    // Under the lock: a spare block of at least size bytes into slot.Large.
+    void TakeSpare(std::size_t size, TSlot& slot);
+    // Under the lock: keeps a large piece's block; what no longer fits the
+    // budget goes into dropped, to be freed outside the lock.
+    void KeepSpare(std::string block, std::vector<std::string>& dropped);
 
     const TLimits limits_;
     std::vector<TPieceRequest> requests_;
@@ -83,11 +88,16 @@ private:
     std::vector<TSlot> slots_;
     TPieceInflater inflater_;
     std::string compressed_; // the compressed bytes of the piece being prepared
+    std::string largeCompressed_; // the same for a piece beyond half the ring
 
     WorkerLock mutex_;
     WorkerCondition changed_;
     std::size_t ringHead_ = 0, ringTail_ = 0, ringUsed_ = 0;
     std::size_t largeHeld_ = 0;
+    // Large pieces' blocks that the first thread is done with, kept for the
+    // next large pieces up to LargeBudget bytes: fresh blocks cost a page
+    // fault for every page, and a zero fill, each time.
+    std::vector<std::string> spare_;
     std::size_t first_ = 0, ready_ = 0; // slots in use: the oldest, how many
     bool given_ = false;                // the oldest is the one Next gave last
     bool finished_ = false;

@@ -106,7 +106,7 @@ TEST(PiecePrefetch, SkippedPiecesArePassedOverAndTheRestStaysInPlace)
     EXPECT_EQ(std::string(small.Data, small.Size), cuts[3].Piece) << "the payload moved on by the skipped piece";
 }
 
-TEST(PiecePrefetch, ManySmallPiecesGoRoundTheRingUnchanged)
+TEST(PiecePrefetch, ManyPiecesComeOutUnchangedRoundTheRingAndInReusedBlocks)
 {
     std::vector<std::string> lines;
     std::string payload;
@@ -123,13 +123,17 @@ TEST(PiecePrefetch, ManySmallPiecesGoRoundTheRingUnchanged)
             payload += pieces.back();
         }
     }
-    TPayload source;
-    source.Data = payload;
-    TPayload prefetched = PrefetchPieces(lines, std::move(source), {2500, 1, 7});
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const TPieceView view = prefetched.Prefetch->Next();
-        ASSERT_EQ(ErrorOf(view), "") << "piece " << i;
-        ASSERT_TRUE(std::string(view.Data, view.Size) == pieces[i]) << "piece " << i;
+    // A ring for all of them; then a ring too small for any, so that every
+    // piece takes a large block, most of them one given back before.
+    for (const TPiecePrefetch::TLimits& limits : {TPiecePrefetch::TLimits{2500, 1, 7}, {64, 3000, 7}}) {
+        TPayload source;
+        source.Data = payload;
+        TPayload prefetched = PrefetchPieces(lines, std::move(source), limits);
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            const TPieceView view = prefetched.Prefetch->Next();
+            ASSERT_EQ(ErrorOf(view), "") << "piece " << i << ", ring " << limits.RingSize;
+            ASSERT_TRUE(std::string(view.Data, view.Size) == pieces[i]) << "piece " << i << ", ring " << limits.RingSize;
+        }
     }
 }
 
