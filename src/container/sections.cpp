@@ -57,6 +57,15 @@ bool TSectionPart::Read(std::uint64_t position, std::size_t count, std::string& 
     return ReadFilePart(fileName_, fileOffset_ + position, count, data);
 }
 
+bool TSectionPart::ReadInto(std::uint64_t position, char* buffer, std::size_t count, std::size_t& done) const
+{
+    done = 0;
+    if (position >= size_ || count == 0) return true;
+    const std::uint64_t available = size_ - position;
+    if (available < count) count = static_cast<std::size_t>(available);
+    return ReadFilePartInto(fileName_, fileOffset_ + position, buffer, count, done);
+}
+
 std::string TSectionPart::Bytes() const
 {
     std::string data;

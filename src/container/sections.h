@@ -37,6 +37,8 @@ public:
     // Up to count bytes from position on (fewer at the end); false when the
     // file cannot be read.
     bool Read(std::uint64_t position, std::size_t count, std::string& data) const;
+    // The same into the caller's memory; done tells how many bytes came.
+    bool ReadInto(std::uint64_t position, char* buffer, std::size_t count, std::size_t& done) const;
     // Every byte (small containers: uninstallers, tests); empty when unreadable.
     std::string Bytes() const;
     // Position of the first occurrence of bytes at or after from, or NotFound.

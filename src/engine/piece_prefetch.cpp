@@ -1,5 +1,6 @@
 #include "engine/piece_prefetch.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "engine/command_text.h"
@@ -17,13 +18,21 @@ bool ConsumesPayload(const TParams& params)
 } // namespace
 
 TPiecePrefetch::TPiecePrefetch(const std::vector<std::string>& lines, TPayload payload, const TLimits& limits)
-    : limits_(limits), payload_(std::move(payload)), ring_(std::make_unique<char[]>(limits.RingSize)),
-      slots_(limits.Slots)
+    : limits_(limits), payload_(std::move(payload)), slots_(limits.Slots)
 {
+    std::size_t largest = 0;
     for (const std::string& line : lines) {
         const TParams params = SplitCommaText(line);
-        if (ConsumesPayload(params)) requests_.push_back(PieceRequestOf(params));
+        if (!ConsumesPayload(params)) continue;
+        requests_.push_back(PieceRequestOf(params));
+        if (requests_.back().OrigLen > 0)
+            largest = std::max(largest, static_cast<std::size_t>(requests_.back().OrigLen));
     }
+    // No larger a ring than the pieces need (a small product's install
+    // touches little memory), and never below 2 MB.
+    const std::size_t wanted = std::max<std::size_t>(2u << 20, 2 * largest);
+    if (wanted < limits_.RingSize) limits_.RingSize = wanted;
+    ring_ = std::make_unique<char[]>(limits_.RingSize);
     if (!thread_.Start([](void* self) { static_cast<TPiecePrefetch*>(self)->Run(); }, this))
         throw Exception("no thread for the installation's pieces");
 }
@@ -159,7 +168,6 @@ bool TPiecePrefetch::WaitForRoom(std::size_t size, TSlot& slot, char*& room)
             if (stopping_) return false;
             largeHeld_ += size;
             slot.LargeCharge = size;
-            TakeSpare(size, slot);
         }
         slot.Large.resize(size);
         room = &slot.Large[0];
@@ -208,43 +216,14 @@ void TPiecePrefetch::Release(TSlot& slot)
     largeHeld_ -= slot.LargeCharge;
 }
 
-void TPiecePrefetch::TakeSpare(std::size_t size, TSlot& slot)
-{
-    std::size_t best = spare_.size();
-    for (std::size_t i = 0; i < spare_.size(); ++i)
-        if (spare_[i].capacity() >= size && (best == spare_.size() || spare_[i].capacity() < spare_[best].capacity()))
-            best = i;
-    if (best == spare_.size()) return;
-    slot.Large.swap(spare_[best]);
-    spare_.erase(spare_.begin() + static_cast<std::ptrdiff_t>(best));
-}
-
-void TPiecePrefetch::KeepSpare(std::string block, std::vector<std::string>& dropped)
-{
-    if (block.capacity() == 0) return;
-    spare_.push_back(std::move(block));
-    std::size_t kept = 0;
-    for (const std::string& spare : spare_) kept += spare.capacity();
-    // The smallest go first: a large block serves more pieces.
-    while (kept > limits_.LargeBudget && !spare_.empty()) {
-        std::size_t smallest = 0;
-        for (std::size_t i = 1; i < spare_.size(); ++i)
-            if (spare_[i].capacity() < spare_[smallest].capacity()) smallest = i;
-        kept -= spare_[smallest].capacity();
-        dropped.push_back(std::move(spare_[smallest]));
-        spare_.erase(spare_.begin() + static_cast<std::ptrdiff_t>(smallest));
-    }
-}
-
 TPieceView TPiecePrefetch::Next()
 {
-    std::vector<std::string> dropped; // blocks beyond the spares' budget are freed outside the lock
+    std::string done; // a large piece is freed outside the lock
     std::lock_guard<WorkerLock> lock(mutex_);
     if (given_) {
         TSlot& slot = slots_[first_];
         Release(slot);
-        KeepSpare(std::move(slot.Large), dropped);
-        slot.Large = std::string();
+        done.swap(slot.Large);
         first_ = (first_ + 1) % slots_.size();
         --ready_;
         given_ = false;

@@ -1,9 +1,9 @@
 #pragma once
 // Cuts and inflates the pieces of a script's "save" commands on a second
 // thread while the first one writes the files: the pieces come out in script
-// order, exactly as the commands would cut them one after the other. Small
-// pieces go into one ring of memory taken at the start, large ones stay within
-// a byte budget, and the thread takes nothing else from the heap per piece: a
+// order, exactly as the commands would cut them one after the other. Pieces
+// up to 8 MB go into one ring of memory taken at the start, larger ones stay
+// within a byte budget, and the thread takes nothing else from the heap per piece: a
 // heap that two threads use at once for many small blocks, as Wine's does,
 // keeps growing with every file.
 #include <cstddef>
@@ -30,7 +30,11 @@ class TPiecePrefetch {
 public:
     // How much memory the pieces prepared ahead may take.
     struct TLimits {
-        std::size_t RingSize = 2u << 20;     // for pieces up to half of it
+        // For pieces up to half of it: at most this, at least twice the
+        // largest piece or 2 MB. A block of its own for every piece costs,
+        // under Wine, a fresh mapping with a page fault for every page and a
+        // zero fill each time; the ring's pages are touched once.
+        std::size_t RingSize = 16u << 20;
         std::size_t LargeBudget = 8u << 20;  // larger pieces together, or one alone
         std::size_t Slots = 4096;            // pieces prepared ahead at the most
     };
@@ -75,13 +79,8 @@ private:
     // Room for size bytes: in the ring, or in slot.Large. False when stopping.
     bool WaitForRoom(std::size_t size, TSlot& slot, char*& room);
     void Release(TSlot& slot);
-    // Under the lock: a spare block of at least size bytes into slot.Large.
-    void TakeSpare(std::size_t size, TSlot& slot);
-    // Under the lock: keeps a large piece's block; what no longer fits the
-    // budget goes into dropped, to be freed outside the lock.
-    void KeepSpare(std::string block, std::vector<std::string>& dropped);
 
-    const TLimits limits_;
+    TLimits limits_; // the ring as large as the pieces need
     std::vector<TPieceRequest> requests_;
     TPayload payload_;
     std::unique_ptr<char[]> ring_;
@@ -94,10 +93,6 @@ private:
     WorkerCondition changed_;
     std::size_t ringHead_ = 0, ringTail_ = 0, ringUsed_ = 0;
     std::size_t largeHeld_ = 0;
-    // Large pieces' blocks that the first thread is done with, kept for the
-    // next large pieces up to LargeBudget bytes: fresh blocks cost a page
-    // fault for every page, and a zero fill, each time.
-    std::vector<std::string> spare_;
     std::size_t first_ = 0, ready_ = 0; // slots in use: the oldest, how many
     bool given_ = false;                // the oldest is the one Next gave last
     bool finished_ = false;

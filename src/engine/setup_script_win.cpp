@@ -50,12 +50,11 @@ TDecodeStream::TSource SectionSource(const TSectionPart& container, std::uint64_
     const std::uint64_t end = position + length;
     return [container, next, end](char* buffer, std::size_t capacity) -> std::size_t {
         if (*next >= end) return 0;
-        std::string piece;
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, end - *next));
-        if (!container.Read(*next, want, piece)) return 0; // a file that went away reads as cut short
-        std::memcpy(buffer, piece.data(), piece.size());
-        *next += piece.size();
-        return piece.size();
+        std::size_t done = 0;
+        if (!container.ReadInto(*next, buffer, want, done)) return 0; // a file that went away reads as cut short
+        *next += done;
+        return done;
     };
 }
 

@@ -26,6 +26,10 @@ bool ReadFileBytes(const std::string& fileName, std::size_t count, std::string& 
 // it); false when the file cannot be opened or read. For reading large files
 // piece after piece without holding them whole.
 bool ReadFilePart(const std::string& fileName, std::uint64_t offset, std::size_t count, std::string& data);
+// The same into the caller's memory; done tells how many bytes came. Reading
+// a large file piece after piece into one buffer touches no fresh memory.
+bool ReadFilePartInto(const std::string& fileName, std::uint64_t offset, char* buffer, std::size_t count,
+                      std::size_t& done);
 
 // The file of the running program, as the operating system names it.
 std::string OwnExecutablePath();

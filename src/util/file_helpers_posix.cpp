@@ -32,22 +32,30 @@ bool ReadFileBytes(const std::string& fileName, std::size_t count, std::string& 
     return true;
 }
 
+bool ReadFilePartInto(const std::string& fileName, std::uint64_t offset, char* buffer, std::size_t count,
+                      std::size_t& done)
+{
+    done = 0;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
+    if (!file || fseeko(file.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return false;
+    done = std::fread(buffer, 1, count, file.get());
+    return !(done < count && std::ferror(file.get()));
+}
+
 bool ReadFilePart(const std::string& fileName, std::uint64_t offset, std::size_t count, std::string& data)
 {
     data.clear();
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
-    if (!file || fseeko(file.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return false;
     try {
         data.resize(count);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    const std::size_t read = std::fread(&data[0], 1, count, file.get());
-    if (read < count && std::ferror(file.get())) {
+    std::size_t done = 0;
+    if (!ReadFilePartInto(fileName, offset, count > 0 ? &data[0] : nullptr, count, done)) {
         data.clear();
         return false;
     }
-    data.resize(read);
+    data.resize(done);
     return true;
 }
 

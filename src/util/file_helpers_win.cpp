@@ -42,30 +42,38 @@ bool ReadFileBytes(const std::string& fileName, std::size_t count, std::string& 
     return true;
 }
 
-bool ReadFilePart(const std::string& fileName, std::uint64_t offset, std::size_t count, std::string& data)
+bool ReadFilePartInto(const std::string& fileName, std::uint64_t offset, char* buffer, std::size_t count,
+                      std::size_t& done)
 {
-    data.clear();
+    done = 0;
     FileHandle file(CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return false;
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(offset);
     if (!SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN)) return false;
+    while (done < count) {
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
+        DWORD read = 0;
+        if (!ReadFile(file.get(), buffer + done, want, &read, nullptr)) return false;
+        if (read == 0) break; // end of file
+        done += read;
+    }
+    return true;
+}
+
+bool ReadFilePart(const std::string& fileName, std::uint64_t offset, std::size_t count, std::string& data)
+{
+    data.clear();
     try {
         data.resize(count);
     } catch (const std::bad_alloc&) {
         return false;
     }
     std::size_t done = 0;
-    while (done < count) {
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
-        DWORD read = 0;
-        if (!ReadFile(file.get(), &data[done], want, &read, nullptr)) {
-            data.clear();
-            return false;
-        }
-        if (read == 0) break; // end of file
-        done += read;
+    if (!ReadFilePartInto(fileName, offset, count > 0 ? &data[0] : nullptr, count, done)) {
+        data.clear();
+        return false;
     }
     data.resize(done);
     return true;

@@ -106,7 +106,7 @@ TEST(PiecePrefetch, SkippedPiecesArePassedOverAndTheRestStaysInPlace)
     EXPECT_EQ(std::string(small.Data, small.Size), cuts[3].Piece) << "the payload moved on by the skipped piece";
 }
 
-TEST(PiecePrefetch, ManyPiecesComeOutUnchangedRoundTheRingAndInReusedBlocks)
+TEST(PiecePrefetch, ManyPiecesComeOutUnchangedRoundTheRingAndInBlocksOfTheirOwn)
 {
     std::vector<std::string> lines;
     std::string payload;
@@ -124,7 +124,7 @@ TEST(PiecePrefetch, ManyPiecesComeOutUnchangedRoundTheRingAndInReusedBlocks)
         }
     }
     // A ring for all of them; then a ring too small for any, so that every
-    // piece takes a large block, most of them one given back before.
+    // piece takes a block of its own.
     for (const TPiecePrefetch::TLimits& limits : {TPiecePrefetch::TLimits{2500, 1, 7}, {64, 3000, 7}}) {
         TPayload source;
         source.Data = payload;
