@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <unordered_map>
 
 #include "container/sections.h"
@@ -70,7 +71,10 @@ public:
         THashJobs jobs{paths, digests, hashed, {0}};
         WorkerThread helper;
         const bool started = paths.size() > 1 && helper.Start(HashSome, &jobs);
-        hasher_.HashWhileLeft(jobs);
+        // The system's hashing is loaded only when a file is there to compare:
+        // a fresh installation does without it.
+        if (!hasher_) hasher_ = std::make_unique<TJobHasher>();
+        hasher_->HashWhileLeft(jobs);
         if (started) helper.Join();
     }
 
@@ -95,7 +99,7 @@ public:
     }
 
 private:
-    TJobHasher hasher_;
+    std::unique_ptr<TJobHasher> hasher_;
     std::unordered_map<std::string, bool> folders_;
 };
 
