@@ -153,10 +153,10 @@ TEST(OwnSections, TheRunningProgramHoldsNoMarker)
 
 TEST(OwnSections, LargeContainersAreSearchedAndReadInPieces)
 {
-    // The reader works in pieces of 1 MiB: a marker across the border of two
-    // pieces, data longer than a piece and a length cut at the end must come
-    // out as from a container held whole.
-    const std::size_t piece = 1 << 20;
+    // The search works in pieces: a marker across the border of two pieces,
+    // data longer than a piece and a length cut at the end must come out as
+    // from a container held whole.
+    const std::size_t piece = SectionSearchPiece;
     const std::string image(piece - 7, 'i');
     const std::string big = MakeTestBytes(3 * piece + 11, false, 5);
     const std::string container = MakeSection(SectionBeginningMark, "") + MakeSection("Big", big) +
