@@ -24,3 +24,21 @@ bool ReadWholeFile(const std::string& fileName, std::string& data)
 {
     return ReadFileStart(fileName, 0, data);
 }
+
+// The platform gives ReadFilePartInto; the string form is the same on both.
+bool ReadFilePart(const std::string& fileName, std::uint64_t offset, std::size_t count, std::string& data)
+{
+    data.clear();
+    try {
+        data.resize(count);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::size_t done = 0;
+    if (!ReadFilePartInto(fileName, offset, count > 0 ? &data[0] : nullptr, count, done)) {
+        data.clear();
+        return false;
+    }
+    data.resize(done);
+    return true;
+}

@@ -62,23 +62,6 @@ bool ReadFilePartInto(const std::string& fileName, std::uint64_t offset, char* b
     return true;
 }
 
-bool ReadFilePart(const std::string& fileName, std::uint64_t offset, std::size_t count, std::string& data)
-{
-    data.clear();
-    try {
-        data.resize(count);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    std::size_t done = 0;
-    if (!ReadFilePartInto(fileName, offset, count > 0 ? &data[0] : nullptr, count, done)) {
-        data.clear();
-        return false;
-    }
-    data.resize(done);
-    return true;
-}
-
 std::string OwnExecutablePath()
 {
     std::string path(MAX_PATH, '\0');
