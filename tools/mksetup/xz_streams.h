@@ -6,7 +6,7 @@
 #include <string>
 
 struct XzSettings {
-    int Level = 12;      // 1 to 12 as for zlib; 10 and above are LZMA2 preset 9 extreme
+    int Level = 12;      // 1 to 12 as for zlib; 10 and above are LZMA2 preset 9, nice 128
     int Threads = 1;     // encoder threads; the output does not depend on them
     // 0: liblzma's own, three times the dictionary (192 MiB at the top
     // levels). Smaller blocks cost size: 32 MiB blocks made 100 MB of program
