@@ -26,7 +26,7 @@ function(setup_cross_build script)
   endif()
   # An edited script (other flags) reconfigures, which rebuilds the library.
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-    ${PROJECT_SOURCE_DIR}/scripts/${script} ${PROJECT_SOURCE_DIR}/scripts/c-library-flags.sh)
+    ${PROJECT_SOURCE_DIR}/scripts/${script} ${PROJECT_SOURCE_DIR}/scripts/c-library-build.sh)
 endfunction()
 
 if(WIN32)
@@ -51,8 +51,14 @@ if(WIN32)
   target_include_directories(setup_lzma INTERFACE ${SETUP_DEPS_PREFIX}/include)
   target_compile_definitions(setup_lzma INTERFACE LZMA_API_STATIC)
 
-  # The installer's piece decompressor (src/container/piece_inflater.h):
-  # libdeflate's, cross-built for size, unless the image has no room for it.
+  # libdeflate twice: the whole library, built for speed, writes the packer's
+  # zlib streams (setup_deflate); the installer's piece decompressor
+  # (src/container/piece_inflater.h) is its decompressor alone, built for
+  # size, unless the image has no room for it (setup_fast_inflate).
+  setup_cross_build(build-libdeflate.sh)
+  add_library(setup_deflate INTERFACE)
+  target_link_libraries(setup_deflate INTERFACE ${SETUP_DEPS_PREFIX}/lib/libdeflate.a)
+  target_include_directories(setup_deflate INTERFACE ${SETUP_DEPS_PREFIX}/include)
   if(SETUP_FAST_INFLATE)
     setup_cross_build(build-libdeflate.sh decoder)
     add_library(setup_fast_inflate INTERFACE)
@@ -69,12 +75,14 @@ else()
   find_package(LibLZMA REQUIRED)
   add_library(setup_lzma INTERFACE)
   target_link_libraries(setup_lzma INTERFACE LibLZMA::LibLZMA)
+  # Debian's libdeflate, for the packer and the piece decompressor alike.
+  find_library(SETUP_DEFLATE_LIBRARY NAMES deflate REQUIRED)
+  find_path(SETUP_DEFLATE_INCLUDE libdeflate.h REQUIRED)
+  add_library(setup_deflate INTERFACE)
+  target_link_libraries(setup_deflate INTERFACE ${SETUP_DEFLATE_LIBRARY})
+  target_include_directories(setup_deflate INTERFACE ${SETUP_DEFLATE_INCLUDE})
   if(SETUP_FAST_INFLATE)
-    find_library(SETUP_FAST_INFLATE_LIBRARY NAMES deflate REQUIRED)
-    find_path(SETUP_FAST_INFLATE_INCLUDE libdeflate.h REQUIRED)
-    add_library(setup_fast_inflate INTERFACE)
-    target_link_libraries(setup_fast_inflate INTERFACE ${SETUP_FAST_INFLATE_LIBRARY})
-    target_include_directories(setup_fast_inflate INTERFACE ${SETUP_FAST_INFLATE_INCLUDE})
+    add_library(setup_fast_inflate ALIAS setup_deflate)
   endif()
 endif()
 

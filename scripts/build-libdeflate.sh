@@ -10,7 +10,7 @@ set -euo pipefail
 triplet=$1
 prefix=$(realpath -m "$2")
 kind=${3:-full}
-source "$(dirname "$0")/c-library-flags.sh"
+source "$(dirname "$0")/c-library-build.sh"
 if [ "$kind" = decoder ]; then
   flags=$(c_library_flags "$triplet" "-Os -ffunction-sections -fdata-sections -flto -ffat-lto-objects")
   files="deflate_decompress zlib_decompress adler32 utils x86/cpu_features"
@@ -19,17 +19,10 @@ else
   files=""
 fi
 settings="$kind $flags"
-[ -f "$prefix/lib/libdeflate.a" ] && [ "$(cat "$prefix/lib/libdeflate.settings" 2>/dev/null)" = "$settings" ] && exit 0
+c_library_built "$prefix" libdeflate "$settings" && exit 0
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-srcroot="$root/build/deps/src"
-mkdir -p "$srcroot"
-src=$(find "$srcroot" -maxdepth 1 -type d -name 'libdeflate-*' | head -n 1)
-if [ -z "$src" ]; then
-  (cd "$srcroot" && apt-get source --download-only libdeflate >/dev/null 2>&1 || apt-get source --download-only libdeflate)
-  (cd "$srcroot" && dpkg-source -x --no-check libdeflate_*.dsc >/dev/null)
-  src=$(find "$srcroot" -maxdepth 1 -type d -name 'libdeflate-*' | head -n 1)
-fi
+debian_source libdeflate libdeflate0
 
 # The library is a handful of C files without configuration: compile them
 # directly instead of going through its Makefile's host detection.
@@ -48,4 +41,4 @@ mkdir -p "$prefix/lib" "$prefix/include"
 $triplet-gcc-ar-posix rcs "$work/libdeflate.a" "$work"/*.o
 cp "$work/libdeflate.a" "$prefix/lib/libdeflate.a"
 cp "$src/libdeflate.h" "$prefix/include/"
-echo "$settings" > "$prefix/lib/libdeflate.settings"
+c_library_record "$prefix" libdeflate "$settings"

@@ -16,8 +16,8 @@ set -euo pipefail
 triplet=$1
 prefix=$(realpath -m "$2")
 kind=${3:-decoder}
-# The 32-bit build differs (scripts/c-library-flags.sh).
-source "$(dirname "$0")/c-library-flags.sh"
+# The 32-bit build differs (scripts/c-library-build.sh).
+source "$(dirname "$0")/c-library-build.sh"
 if [ "$kind" = full ]; then
   flags="-O2"
   options="--enable-threads=vista"
@@ -28,17 +28,10 @@ else
   [ "$triplet" = i686-w64-mingw32 ] && options="$options --enable-small"
 fi
 settings="$kind $flags $(echo $options)"
-[ -f "$prefix/lib/liblzma.a" ] && [ "$(cat "$prefix/lib/liblzma.settings" 2>/dev/null)" = "$settings" ] && exit 0
+c_library_built "$prefix" liblzma "$settings" && exit 0
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-srcroot="$root/build/deps/src"
-mkdir -p "$srcroot"
-src=$(find "$srcroot" -maxdepth 1 -type d -name 'xz-utils-*' | head -n 1)
-if [ -z "$src" ]; then
-  (cd "$srcroot" && apt-get source --download-only xz-utils >/dev/null 2>&1 || apt-get source --download-only xz-utils)
-  (cd "$srcroot" && dpkg-source -x --no-check "$(ls xz-utils_*.dsc | head -n 1)" >/dev/null)
-  src=$(find "$srcroot" -maxdepth 1 -type d -name 'xz-utils-*' | head -n 1)
-fi
+debian_source xz-utils liblzma5
 
 work="$root/build/deps/liblzma-$triplet-$kind"
 rm -rf "$work"
@@ -57,4 +50,4 @@ mkdir -p "$prefix/lib" "$prefix/include/lzma"
 cp "$work/src/liblzma/.libs/liblzma.a" "$prefix/lib/liblzma.a"
 cp "$src/src/liblzma/api/lzma.h" "$prefix/include/"
 cp "$src"/src/liblzma/api/lzma/*.h "$prefix/include/lzma/"
-echo "$settings" > "$prefix/lib/liblzma.settings"
+c_library_record "$prefix" liblzma "$settings"

@@ -7,26 +7,13 @@
 set -euo pipefail
 triplet=$1
 prefix=$(realpath -m "$2")
-# The 32-bit build differs (scripts/c-library-flags.sh).
-source "$(dirname "$0")/c-library-flags.sh"
+# The 32-bit build differs (scripts/c-library-build.sh).
+source "$(dirname "$0")/c-library-build.sh"
 flags=$(c_library_flags "$triplet" "-Os -DNO_GZIP -ffunction-sections -fdata-sections -flto -ffat-lto-objects")
-[ -f "$prefix/lib/libz.a" ] && [ "$(cat "$prefix/lib/libz.settings" 2>/dev/null)" = "$flags" ] && exit 0
+c_library_built "$prefix" libz "$flags" && exit 0
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-srcroot="$root/build/deps/src"
-mkdir -p "$srcroot"
-src=$(find "$srcroot" -maxdepth 1 -type d -name 'zlib-*' | head -n 1)
-if [ -z "$src" ]; then
-  # The newest version's Debian files may be gone from the mirror while its
-  # binary is not installed yet: the installed version's source serves as well.
-  if ! (cd "$srcroot" && apt-get source --download-only zlib >/dev/null 2>&1); then
-    version=$(dpkg-query -W -f='${source:Version}' zlib1g)
-    rm -f "$srcroot"/zlib_*
-    (cd "$srcroot" && apt-get source --download-only "zlib=$version")
-  fi
-  (cd "$srcroot" && dpkg-source -x --no-check "$(ls zlib_*.dsc | head -n 1)" >/dev/null)
-  src=$(find "$srcroot" -maxdepth 1 -type d -name 'zlib-*' | head -n 1)
-fi
+debian_source zlib zlib1g
 
 # A handful of C files without configuration: compiled directly, the gz*
 # file functions left out.
@@ -40,4 +27,4 @@ $triplet-gcc-ar-posix rcs "$work/libz.a" "$work"/*.o
 mkdir -p "$prefix/lib" "$prefix/include"
 cp "$work/libz.a" "$prefix/lib/libz.a"
 cp "$src/zlib.h" "$src/zconf.h" "$prefix/include/"
-echo "$flags" > "$prefix/lib/libz.settings"
+c_library_record "$prefix" libz "$flags"
