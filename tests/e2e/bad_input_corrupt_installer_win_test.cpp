@@ -269,7 +269,7 @@ TEST(CorruptDemoInstaller, EveryDamagedSectionEndsInAClearErrorOrAWholeInstallat
     if (!source || !ReadWholeFile((std::filesystem::path(source) / "dist" / "demo" / "Setup-Morvane.exe").string(), demo))
         GTEST_SKIP() << "no demo installer in dist/demo (make demo packs it)";
     const std::vector<TSectionPlace> places = PlacesOf(demo);
-    ASSERT_EQ(places.size(), 4u) << "begin marker, language text, script and payload";
+    ASSERT_EQ(places.size(), 5u) << "begin marker, language text, script, check item and payload";
     const std::vector<TVariant> variants = Variants(demo, places);
     TempDir dir;
     std::string summary;
