@@ -6,6 +6,8 @@
 # script expects dist/linux/mksetup and the dist/win64 programs to exist.
 #   DEMO_FRESH=1       start from a new Wine prefix
 #   DEMO_UNATTENDED=1  install without the window even when a display exists
+#   DEMO_PACK_ONLY=1   pack and verify only (the damaged-installer test's
+#                      fixture); without a built packer it says so and ends
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -18,6 +20,10 @@ installer=dist/demo/Setup-Morvane.exe
 prefix="$root/build/wine-demo"
 record="$root/build/demo-launch.txt"
 
+if [ "${DEMO_PACK_ONLY:-}" = 1 ] && [ ! -x "$mksetup" ]; then
+  echo "demo: $mksetup is not built (make linux builds it); nothing packed"
+  exit 0
+fi
 for f in "$mksetup" "$stub" dist/win64/Morvane.exe dist/win64/Start.exe; do
   [ -f "$f" ] || { echo "demo: $f is missing; run 'make demo' (it builds first)" >&2; exit 1; }
 done
@@ -38,6 +44,7 @@ awk -v s="$start" -v e="$end" 'BEGIN { printf "packing took %.2f s (wall clock, 
 "$mksetup" manifest "$installer" --id Brumo.Morvane \
     --url https://www.brumo.example/download/Setup-Morvane.exe -o dist/demo/Setup-Morvane.yaml
 echo "winget manifest: dist/demo/Setup-Morvane.yaml"
+[ "${DEMO_PACK_ONLY:-}" = 1 ] && exit 0
 
 echo
 echo "== installing under Wine (prefix $prefix)"
