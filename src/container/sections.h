@@ -18,12 +18,12 @@ extern const char* const SectionUninst;        // uninstall list, compressed
 
 enum TSectionsState { NotLoaded = 0, Loaded = 1, NoFile = 2 };
 
-// The container part of a file: from the begin marker to the end. Only its
-// place is kept; its bytes are read from the file piece after piece when a
-// lookup or a reader asks, so that a large payload is never held whole.
 // Pieces in which a file's container is searched for a marker.
 constexpr std::size_t SectionSearchPiece = 256 * 1024;
 
+// The container part of a file: from the begin marker to the end. Only its
+// place is kept; its bytes are read from the file piece after piece when a
+// lookup or a reader asks, so that a large payload is never held whole.
 class TSectionPart {
 public:
     static constexpr std::uint64_t NotFound = ~std::uint64_t(0);
